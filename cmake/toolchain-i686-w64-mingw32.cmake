@@ -1,0 +1,15 @@
+# Cross compilation for Windows (i686) with Debian's mingw-w64 compilers (POSIX thread model, so that
+# the standard library's threads, mutexes and call_once are complete).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(GRADIVO_TARGET i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${GRADIVO_TARGET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${GRADIVO_TARGET}-g++-posix)
+set(CMAKE_RC_COMPILER ${GRADIVO_TARGET}-windres)
+set(CMAKE_AR ${GRADIVO_TARGET}-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB ${GRADIVO_TARGET}-ranlib CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/${GRADIVO_TARGET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,2 @@
+#pragma once
+// Identifiers of the installer's resources, shared by the resource scripts and the code.

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# build.sh TARGET [cmake --build options...]: configures (once) and builds one target's tree,
+# build/x86_64 (the test build) or build/i686 (the release). GRADIVO_WERROR=ON makes warnings errors.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/common.sh"
+arch=$1
+shift
+target=$arch-w64-mingw32
+build=$GRADIVO_ROOT/build/$arch
+tests=ON
+[ "$arch" = x86_64 ] || tests=OFF
+cmake -S "$GRADIVO_ROOT" -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$GRADIVO_ROOT/cmake/toolchain-$target.cmake" \
+  -DGRADIVO_DEPS_DIR="$(deps_dir "$target")" \
+  -DGRADIVO_WERROR="${GRADIVO_WERROR:-OFF}" \
+  -DGRADIVO_TESTS="$tests" >/dev/null
+cmake --build "$build" "$@"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# test.sh [ctest options...]: prepares the machine, builds the test build (x86_64) with warnings as
+# errors and runs every test under Wine. Options are passed to ctest, e.g. -R Messages.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/common.sh"
+"$here/setup.sh"
+GRADIVO_WERROR=ON "$here/build.sh" x86_64
+cd "$GRADIVO_ROOT/build/x86_64"
+ctest --output-on-failure --timeout 600 -j "$(nproc)" "$@"

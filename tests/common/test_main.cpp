@@ -1,0 +1,7 @@
+// Entry point of every test program: GoogleTest's runner, started as a Unicode console program.
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
