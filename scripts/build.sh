@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # build.sh TARGET [cmake --build options...]: configures (once) and builds one target's tree,
-# build/x86_64 (the test build) or build/i686 (the release). GRADIVO_WERROR=ON makes warnings errors.
+# build/x86_64 (the test build) or build/i686 (the release); GRADIVO_BUILD_DIR names another folder.
+# GRADIVO_WERROR=ON makes warnings errors.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/common.sh"
 arch=$1
 shift
 target=$arch-w64-mingw32
-build=$GRADIVO_ROOT/build/$arch
+build=${GRADIVO_BUILD_DIR:-$GRADIVO_ROOT/build/$arch}
 tests=ON
 [ "$arch" = x86_64 ] || tests=OFF
 cmake -S "$GRADIVO_ROOT" -B "$build" -G Ninja \

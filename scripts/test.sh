@@ -6,5 +6,5 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/common.sh"
 "$here/setup.sh"
 GRADIVO_WERROR=ON "$here/build.sh" x86_64
-cd "$GRADIVO_ROOT/build/x86_64"
+cd "${GRADIVO_BUILD_DIR:-$GRADIVO_ROOT/build/x86_64}"
 ctest --output-on-failure --timeout 600 -j "$(nproc)" "$@"

@@ -76,6 +76,7 @@ inline void co_task_mem_free(void* p) noexcept { ::CoTaskMemFree(p); }
 inline void destroy_icon(HICON i) noexcept { ::DestroyIcon(i); }
 inline void delete_object(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void destroy_window(HWND w) noexcept { ::DestroyWindow(w); }
+inline void release_actctx(HANDLE c) noexcept { ::ReleaseActCtx(c); }
 }  // namespace details
 
 // A kernel handle whose invalid value is null (events, processes, mutexes, semaphores, tokens).
@@ -89,6 +90,7 @@ using unique_cotaskmem = unique_resource<void*, details::co_task_mem_free>;
 using unique_hicon = unique_resource<HICON, details::destroy_icon>;
 using unique_gdi_object = unique_resource<HGDIOBJ, details::delete_object>;
 using unique_hwnd = unique_resource<HWND, details::destroy_window>;
+using unique_actctx = unique_resource<HANDLE, details::release_actctx>;
 
 // Holds one reference to a COM interface and releases it when reset or destroyed.
 template <typename I>

@@ -1,7 +1,5 @@
 #pragma once
-// Registry access in the view of the 32-bit program. The release is a 32-bit process, which on
-// 64-bit Windows sees the 32-bit view of the registry; the 64-bit test build asks for that same
-// view explicitly, so both builds read and write the same keys.
+// Registry access in the view of the 32-bit program (see wow64.h).
 
 #include <windows.h>
 
@@ -9,11 +7,9 @@
 #include <string>
 
 #include "support/handles.h"
+#include "support/wow64.h"
 
 namespace kv {
-
-// The flag every registry access adds to its access mask: KEY_WOW64_32KEY.
-constexpr REGSAM registry_view() noexcept { return KEY_WOW64_32KEY; }
 
 // Opens root\subkey with the given access (the view flag is added). Returns an empty owner and
 // sets the last error when the key cannot be opened.
