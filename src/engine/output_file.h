@@ -1,0 +1,34 @@
+#pragma once
+// The files that an extraction writes.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engine/destinations.h"
+
+// One output file, open for writing in byte mode; other processes may read it but not write it
+// while it is open. Every failure raises std::ios_base::failure with the C runtime's last
+// operating-system error value and errno set by the failing call.
+class OutputFile {
+ public:
+  // Creates the file, or truncates an existing one.
+  explicit OutputFile(const std::wstring& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Writes all count bytes.
+  void Write(const char* data, std::size_t count);
+  // Flushes and closes the file; raises when either fails.
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+// Prepares and opens the output file at path: clears the read-only attribute of an existing file
+// (or of a link's target), creates the missing folders above it (raising std::filesystem::filesystem_error
+// with the path when that fails), and opens it as OutputFile.
+std::unique_ptr<OutputFile> OpenOutputFile(DestinationFolders& folders, const std::wstring& path);
