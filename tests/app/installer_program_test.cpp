@@ -9,7 +9,9 @@
 #include <string>
 
 #include "common/test_environment.h"
+#include "engine/payload_extractor.h"
 #include "support/handles.h"
+#include "support/memory_stream.h"
 #include "support/version_info.h"
 
 namespace {
@@ -83,6 +85,40 @@ TEST_F(InstallerResources, IconsAndSideBitmap) {
   EXPECT_EQ(header.biWidth, 87);
   EXPECT_EQ(std::abs(header.biHeight), 171);
   EXPECT_EQ(header.biBitCount, 8);
+}
+
+TEST_F(InstallerResources, CarriesTheSamplePayload) {
+  HRSRC found = FindResourceExW(module(), MAKEINTRESOURCEW(260), MAKEINTRESOURCEW(134), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  ASSERT_NE(found, nullptr) << "payload resource 260/134, language neutral";
+  const std::string_view payload = Resource(MAKEINTRESOURCEW(260), MAKEINTRESOURCEW(134));
+  ASSERT_GT(payload.size(), 4u);
+  EXPECT_EQ(payload.substr(0, 4), "BZh9");
+
+  kv::basic_imemstream source(payload.data(), payload.size());
+  ASSERT_TRUE(VerifyPayload(source));
+  source.clear();
+  source.seekg(0);
+
+  test::scratch_folder folder;
+  std::vector<int> kinds(6, 0);
+  int ended = 0;
+  std::uint64_t total = 0;
+  const bool ok = ExtractPayload(source, (folder.path() / L"install").wstring(), (folder.path() / L"samples").wstring(),
+                                 (folder.path() / L"temp").wstring(), [&](notification message) {
+                                   if (auto* end = std::get_if<notification::file_end>(&message)) {
+                                     ++ended;
+                                     if (end->entry.kind < kinds.size()) ++kinds[end->entry.kind];
+                                   }
+                                   if (auto* finished = std::get_if<notification::finished>(&message))
+                                     total = finished->total;
+                                   return notification::result::proceed;
+                                 });
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ended, 72);
+  EXPECT_EQ(kinds, (std::vector<int>{10, 1, 1, 13, 41, 6}));
+  EXPECT_GT(total, 30u * 1024 * 1024);
+  const kv::version_info product((folder.path() / L"install" / L"Gradivo.exe").wstring());
+  EXPECT_EQ(product.file_version(), 0x0007001100010001ull);
 }
 
 TEST(InstallerProgram, StartsAndAnnouncesTheInstallation) {

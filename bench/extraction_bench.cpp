@@ -1,0 +1,275 @@
+// extraction_bench: how long the installer's extractor takes over a payload archive, against one
+// plain libbz2 decode of the same bytes.
+//
+//   extraction_bench ARCHIVE [ARCHIVE...]
+//
+// Each archive is read into memory once, then timed three ways in the same process:
+//   a) one raw decode pass with libbz2 (standard mode, output into a 4096-byte buffer, discarded);
+//   b) VerifyPayload over a memory stream of the bytes;
+//   c) ExtractPayload into a fresh scratch folder below the temporary folder.
+// It prints the times, the ratio (b+c)/a, the extraction's throughput in decompressed bytes and the
+// peak private memory (commit charge) of the process. With more than one archive every archive
+// runs in a child process of its own, so that each peak belongs to one archive only.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <bzlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/payload_extractor.h"
+#include "support/memory_stream.h"
+
+namespace {
+
+constexpr double mebibyte = 1024.0 * 1024.0;
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr, nullptr);
+  return narrow;
+}
+
+class Stopwatch {
+ public:
+  Stopwatch() { QueryPerformanceCounter(&start_); }
+  double milliseconds() const {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start_.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+  }
+
+ private:
+  LARGE_INTEGER start_;
+};
+
+// The peak commit charge of the process. Windows keeps the peak itself; Wine reports the current
+// charge in both fields, so the largest value seen at the sampling points is kept as well.
+class MemoryPeak {
+ public:
+  void sample() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+      peak_ = std::max({peak_, static_cast<std::uint64_t>(counters.PeakPagefileUsage),
+                        static_cast<std::uint64_t>(counters.PrivateUsage)});
+  }
+  std::uint64_t peak() const noexcept { return peak_; }
+
+ private:
+  std::uint64_t peak_ = 0;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + ToUtf8(path.wstring()));
+  std::string bytes(static_cast<std::size_t>(std::filesystem::file_size(path)), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<std::size_t>(in.gcount()) != bytes.size()) throw std::runtime_error("cannot read " + ToUtf8(path.wstring()));
+  return bytes;
+}
+
+// One decode pass over bytes, which may hold several concatenated streams; returns the number of
+// decompressed bytes.
+std::uint64_t RawDecode(const std::string& bytes) {
+  char output[4096];
+  std::uint64_t total = 0;
+  std::size_t offset = 0;
+  while (offset < bytes.size()) {
+    bz_stream stream{};
+    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) throw std::runtime_error("BZ2_bzDecompressInit failed");
+    stream.next_in = const_cast<char*>(bytes.data() + offset);
+    stream.avail_in = static_cast<unsigned int>(bytes.size() - offset);
+    int status = BZ_OK;
+    while (status == BZ_OK) {
+      stream.next_out = output;
+      stream.avail_out = sizeof output;
+      status = BZ2_bzDecompress(&stream);
+      total += sizeof output - stream.avail_out;
+      if (status == BZ_OK && stream.avail_in == 0 && stream.avail_out != 0) status = BZ_UNEXPECTED_EOF;
+    }
+    offset = bytes.size() - stream.avail_in;
+    BZ2_bzDecompressEnd(&stream);
+    if (status != BZ_STREAM_END) throw std::runtime_error("libbz2 failed with " + std::to_string(status));
+  }
+  return total;
+}
+
+// Files the extraction placed outside the scratch folder (shared and per-user data folders), and the
+// folders it had to create for them, so that they can be removed afterwards.
+struct OutsideFiles {
+  std::vector<std::filesystem::path> files;
+  std::vector<std::filesystem::path> createdFolders;  // deepest first per file
+  std::set<std::filesystem::path> checkedFolders;
+
+  void before(const std::filesystem::path& file) {
+    const std::filesystem::path parent = file.parent_path();
+    if (!checkedFolders.insert(parent).second) return;
+    std::error_code error;
+    for (std::filesystem::path folder = parent; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path()) {
+      if (std::filesystem::exists(folder, error)) break;
+      createdFolders.push_back(folder);
+    }
+  }
+
+  void remove() {
+    std::error_code error;
+    for (const auto& file : files) std::filesystem::remove(file, error);
+    std::sort(createdFolders.begin(), createdFolders.end(),
+              [](const auto& a, const auto& b) { return a.native().size() > b.native().size(); });
+    for (const auto& folder : createdFolders) std::filesystem::remove(folder, error);  // only when empty
+  }
+};
+
+bool IsBelow(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                                             static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+int RunOne(const std::filesystem::path& archive) {
+  MemoryPeak memory;
+  const std::string bytes = ReadWholeFile(archive);
+  memory.sample();
+
+  // a) the reference: libbz2 alone.
+  Stopwatch rawClock;
+  const std::uint64_t rawTotal = RawDecode(bytes);
+  const double raw = rawClock.milliseconds();
+  memory.sample();
+
+  // b) the check the installer makes before extracting.
+  bool verified = false;
+  double verify = 0;
+  {
+    kv::basic_imemstream source(bytes.data(), bytes.size());
+    Stopwatch clock;
+    verified = VerifyPayload(source);
+    verify = clock.milliseconds();
+  }
+  memory.sample();
+  if (!verified) {
+    std::fprintf(stderr, "extraction_bench: %s does not verify\n", ToUtf8(archive.wstring()).c_str());
+    return 1;
+  }
+
+  // c) the extraction, into a scratch folder of this process.
+  wchar_t tempPath[MAX_PATH + 1];
+  const DWORD tempLength = GetTempPathW(MAX_PATH + 1, tempPath);
+  if (tempLength == 0 || tempLength > MAX_PATH) throw std::runtime_error("no temporary folder");
+  const std::filesystem::path scratch =
+      std::filesystem::path(tempPath) / (L"gradivo-bench-" + std::to_wstring(GetCurrentProcessId()));
+  std::filesystem::remove_all(scratch);
+  std::filesystem::create_directories(scratch);
+  const std::wstring scratchText = scratch.wstring();
+  const std::wstring install = (scratch / L"install").wstring();
+  const std::wstring samples = (scratch / L"samples").wstring();
+  const std::wstring temp = (scratch / L"temp").wstring();
+
+  OutsideFiles outside;
+  std::uint64_t archiveTotal = 0, consumed = 0, nextSample = 0;
+  std::string failure;
+  bool extracted = false;
+  double extract = 0;
+  {
+    kv::basic_imemstream source(bytes.data(), bytes.size());
+    Stopwatch clock;
+    extracted = ExtractPayload(source, install, samples, temp, [&](notification message) {
+      if (const auto* progress = std::get_if<notification::progress>(&message)) {
+        if (progress->processed >= nextSample) {
+          memory.sample();
+          nextSample = progress->processed + (1u << 20);
+        }
+      } else if (const auto* begin = std::get_if<notification::file_begin>(&message)) {
+        if (!IsBelow(begin->entry.destination, scratchText)) outside.before(begin->entry.destination);
+      } else if (const auto* end = std::get_if<notification::file_end>(&message)) {
+        if (!IsBelow(end->entry.destination, scratchText)) outside.files.emplace_back(end->entry.destination);
+      } else if (const auto* finished = std::get_if<notification::finished>(&message)) {
+        archiveTotal = finished->total;
+        consumed = finished->consumed;
+      } else if (const auto* failed = std::get_if<notification::failure>(&message)) {
+        failure = std::to_string(failed->value) + " " + failed->category.name() + " " +
+                  failed->category.message(failed->value) + " " + ToUtf8(failed->path);
+      }
+      return notification::result::proceed;
+    });
+    extract = clock.milliseconds();
+  }
+  memory.sample();
+
+  std::error_code ignored;
+  std::filesystem::remove_all(scratch, ignored);
+  outside.remove();
+  if (!extracted) {
+    std::fprintf(stderr, "extraction_bench: extraction of %s failed: %s\n", ToUtf8(archive.wstring()).c_str(), failure.c_str());
+    return 1;
+  }
+
+  const double ratio = (verify + extract) / raw;
+  const double rate = static_cast<double>(archiveTotal) / mebibyte / (extract / 1000.0);
+  const double peak = static_cast<double>(memory.peak()) / mebibyte;
+  std::printf("archive %s\n", ToUtf8(archive.wstring()).c_str());
+  std::printf("  compressed          %10.1f MB (%llu bytes, %llu consumed)\n", static_cast<double>(bytes.size()) / mebibyte,
+              static_cast<unsigned long long>(bytes.size()), static_cast<unsigned long long>(consumed));
+  std::printf("  decompressed        %10.1f MB (%llu bytes)\n", static_cast<double>(archiveTotal) / mebibyte,
+              static_cast<unsigned long long>(archiveTotal));
+  std::printf("  a) raw libbz2 decode %9.1f ms (%.1f MB/s)\n", raw,
+              static_cast<double>(rawTotal) / mebibyte / (raw / 1000.0));
+  std::printf("  b) VerifyPayload     %9.1f ms\n", verify);
+  std::printf("  c) ExtractPayload    %9.1f ms (%.1f MB/s)\n", extract, rate);
+  std::printf("  ratio (b+c)/a        %9.2f\n", ratio);
+  std::printf("  peak private memory  %9.1f MB\n", peak);
+  std::printf("result ratio %.2f memory %.1f\n", ratio, peak);
+  std::fflush(stdout);
+  return 0;
+}
+
+// Runs this program again for one archive and waits for it; its output goes to ours.
+int RunChild(const std::wstring& archive) {
+  wchar_t self[MAX_PATH + 1];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) throw std::runtime_error("cannot find the program's own path");
+  std::wstring command = L"\"" + std::wstring(self) + L"\" \"" + archive + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::fflush(stdout);
+  if (!CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    throw std::runtime_error("cannot start " + ToUtf8(self));
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: extraction_bench ARCHIVE [ARCHIVE...]\n");
+    return 2;
+  }
+  try {
+    if (argc == 2) return RunOne(argv[1]);
+    int result = 0;
+    for (int i = 1; i < argc; ++i) result = std::max(result, RunChild(argv[i]));
+    return result;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "extraction_bench: %s\n", error.what());
+    return 1;
+  }
+}
