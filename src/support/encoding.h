@@ -21,6 +21,12 @@ std::wstring a2w(std::string_view text);
 // look-alike. Empty for empty input and when the system rejects the conversion.
 std::string w2a(std::wstring_view text);
 
+// The wide form of UTF-8 text (manifests, tool output); empty for empty or invalid input.
+std::wstring utf8_to_wide(std::string_view text);
+
+// The UTF-8 form of wide text.
+std::string wide_to_utf8(std::wstring_view text);
+
 namespace details {
 
 // A conversion facet between wide characters (internal) and bytes of the thread's ANSI code page

@@ -23,24 +23,13 @@
 
 #include "archive_writer.h"
 #include "engine/payload_extractor.h"
+#include "support/encoding.h"
 
 namespace {
 
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+std::wstring FromUtf8(const std::string& text) { return kv::utf8_to_wide(text); }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr, nullptr);
-  return narrow;
-}
+std::string ToUtf8(const std::wstring& text) { return kv::wide_to_utf8(text); }
 
 struct ManifestLine {
   std::filesystem::path source;
