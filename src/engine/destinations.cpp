@@ -116,8 +116,11 @@ std::wstring GetSystemFolder(int csidl, int fallbackCsidl) {
 }
 
 void AddSharedFolder(std::vector<SharedFolder>& list, const std::wstring& folder) {
+  // Most destinations repeat a folder word for word; only a new text needs the look at the disk.
   for (const SharedFolder& shared : list)
-    if (shared.path == folder || IsSamePath(shared.path, folder)) return;
+    if (shared.path == folder) return;
+  for (const SharedFolder& shared : list)
+    if (IsSamePath(shared.path, folder)) return;
   list.push_back({folder, false});
 }
 
