@@ -93,7 +93,11 @@ std::wstring MacroBase(const Macro& macro, DestinationFolders& folders) {
     case BaseSource::ShellFolder:
       break;
   }
-  return GetSystemFolder(macro.csidl, macro.fallback);
+  for (const auto& [csidl, path] : folders.shellFolders)
+    if (csidl == macro.csidl) return path;
+  std::wstring path = GetSystemFolder(macro.csidl, macro.fallback);
+  folders.shellFolders.emplace_back(macro.csidl, path);
+  return path;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // be given access to them when the first file is placed there.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // One folder of the shared-folder list; granted is set once the Users group has been given access.
@@ -20,6 +21,9 @@ struct DestinationFolders {
   std::wstring sampleFolder;     // absolute, relative to the all-users desktop, or empty
   std::wstring temporaryFolder;  // empty means the installation folder
   std::vector<SharedFolder> sharedFolders;
+  // The shell folders already asked for during this extraction, by CSIDL: the system is asked
+  // once per folder, not once per entry.
+  std::vector<std::pair<int, std::wstring>> shellFolders;
 };
 
 // The folder a destination in macro form stands for. A destination whose first element is not a
