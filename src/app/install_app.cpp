@@ -116,7 +116,7 @@ void CInstallApp::OnLanguageSelected(Language language) {
 void CInstallApp::ReportStartupError(DWORD code) const {
   HWND owner = kv::owner_window();
   UINT style = MB_ICONEXCLAMATION;
-  if (owner && (GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_LAYOUTRTL)) style |= MB_RTLREADING;
+  if (kv::is_layout_rtl(owner)) style |= MB_RTLREADING;
   MessageBoxW(owner, kv::error_text(code).c_str(), kv::version_info().display_name_with_version().c_str(), style);
 }
 

@@ -70,7 +70,7 @@ std::wstring Join(const std::wstring& base, const std::wstring& element) {
 // then it is shared; none at all means the all-users desktop itself.
 std::wstring SampleBase(DestinationFolders& folders) {
   const std::wstring& sample = folders.sampleFolder;
-  if (IsRootedPath(sample)) return sample;
+  if (kv::is_rooted_path(sample)) return sample;
   const std::wstring desktop = GetSystemFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY);
   if (sample.empty()) return desktop;
   std::wstring base = desktop;
@@ -102,13 +102,6 @@ std::wstring MacroBase(const Macro& macro, DestinationFolders& folders) {
 
 }  // namespace
 
-bool IsRootedPath(const std::wstring& path) {
-  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-  const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && separator(path[2]);
-  const bool share = path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
-  return drive || share;
-}
-
 std::wstring GetSystemFolder(int csidl, int fallbackCsidl) {
   for (int id : {csidl, fallbackCsidl}) {
     if (id < 0) continue;
@@ -134,7 +127,7 @@ std::wstring ResolveDestination(const std::wstring& destination, DestinationFold
                        elements[0].back() == L'>';
   if (!isMacro) {
     // A plain folder is used as it stands; one relative to the current folder is never written to.
-    if (!IsRootedPath(destination)) FailUnexpected("destination without a base folder");
+    if (!kv::is_rooted_path(destination)) FailUnexpected("destination without a base folder");
     for (const std::wstring& element : elements)
       if (element == L"..") FailUnexpected("destination leaves its folder");
     return destination;

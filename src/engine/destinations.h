@@ -40,7 +40,3 @@ std::wstring GetSystemFolder(int csidl, int fallbackCsidl = -1);
 
 // Adds a folder to the shared-folder list unless an element already names the same folder.
 void AddSharedFolder(std::vector<SharedFolder>& list, const std::wstring& folder);
-
-// True for a path that begins with a drive letter, a colon and a separator, or with a root name
-// such as a server share.
-bool IsRootedPath(const std::wstring& path);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/handles.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -28,17 +29,9 @@ std::optional<FileIdentity> ReadIdentity(const std::wstring& path) {
   return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-// True for a path that begins with a drive letter, a colon and a separator, or with a root name
-// such as a server share.
-bool HasRoot(const std::wstring& path) {
-  const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
-  const bool share = path.size() >= 2 && (path[0] == L'\\' || path[0] == L'/') && (path[1] == L'\\' || path[1] == L'/');
-  return drive || share;
-}
-
 std::vector<std::wstring> Elements(const std::wstring& path) {
   std::filesystem::path absolute(path);
-  if (!HasRoot(path)) {
+  if (!kv::is_rooted_path(path)) {
     std::error_code error;
     std::filesystem::path made = std::filesystem::absolute(absolute, error);
     if (!error) absolute = made;

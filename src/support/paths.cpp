@@ -97,4 +97,13 @@ std::wstring error_text(DWORD code, LANGID language) {
   return error_text(static_cast<DWORD>(E_FAIL), language);
 }
 
+bool is_rooted_path(const std::wstring& path) {
+  const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && separator(path[2]);
+  const bool share = path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+  return drive || share;
+}
+
+bool is_layout_rtl(HWND window) { return window && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
+
 }  // namespace kv

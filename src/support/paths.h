@@ -36,4 +36,12 @@ HWND owner_window();
 // a code without text gives the text of E_FAIL, or "Error" when even that is missing.
 std::wstring error_text(DWORD code, LANGID language = 0);
 
+// True for a path that begins with a drive letter, a colon and a separator, or with a root name
+// such as a server share ("\\server\share").
+bool is_rooted_path(const std::wstring& path);
+
+// True when window is laid out right to left (WS_EX_LAYOUTRTL); message boxes it owns then read
+// right to left too (MB_RTLREADING).
+bool is_layout_rtl(HWND window);
+
 }  // namespace kv

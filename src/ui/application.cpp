@@ -28,7 +28,7 @@ int ApplicationBase::Run() {
 
 int ApplicationBase::ShowMessage(const std::wstring& text, UINT style) const {
   HWND owner = kv::owner_window();
-  if (owner && (GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_LAYOUTRTL)) style |= MB_RTLREADING;
+  if (kv::is_layout_rtl(owner)) style |= MB_RTLREADING;
   return MessageBoxW(owner, text.c_str(), title_.c_str(), style);
 }
 
