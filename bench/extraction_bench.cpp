@@ -3,7 +3,9 @@
 //
 //   extraction_bench ARCHIVE [ARCHIVE...]
 //
-// Each archive is mapped into memory and read once, then timed three ways in the same process:
+// Each archive is mapped into memory and read once, then timed three ways in the same process
+// (for an archive below 64 MB each way three times over, the fastest pass counting, so that the
+// figures of the sample payload do not hang on one slow moment of the machine):
 //   a) one raw decode pass with libbz2 (standard mode, output into a 4096-byte buffer, discarded);
 //   b) VerifyPayload over a memory stream of the bytes;
 //   c) ExtractPayload into a fresh scratch folder below the temporary folder.
@@ -159,33 +161,18 @@ bool IsBelow(const std::wstring& path, const std::wstring& folder) {
                               static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
 }
 
-int RunOne(const std::filesystem::path& archive) {
-  MemoryPeak memory;
-  const MappedFile bytes(archive);
-  memory.sample();
+// One timed extraction into a fresh scratch folder below the temporary folder, which is removed
+// afterwards together with whatever the payload placed in shared or per-user data folders.
+struct Extraction {
+  bool succeeded = false;
+  double milliseconds = 0;
+  double crcMilliseconds = 0;  // reading every written file back once more, for comparison
+  std::uint64_t total = 0;
+  std::uint64_t consumed = 0;
+  std::string failure;
+};
 
-  // a) the reference: libbz2 alone.
-  Stopwatch rawClock;
-  const std::uint64_t rawTotal = RawDecode(bytes);
-  const double raw = rawClock.milliseconds();
-  memory.sample();
-
-  // b) the check the installer makes before extracting.
-  bool verified = false;
-  double verify = 0;
-  {
-    kv::basic_imemstream source(bytes.data(), bytes.size());
-    Stopwatch clock;
-    verified = VerifyPayload(source);
-    verify = clock.milliseconds();
-  }
-  memory.sample();
-  if (!verified) {
-    std::fprintf(stderr, "extraction_bench: %s does not verify\n", kv::wide_to_utf8(archive.wstring()).c_str());
-    return 1;
-  }
-
-  // c) the extraction, into a scratch folder of this process.
+Extraction TimeExtraction(const MappedFile& bytes, MemoryPeak& memory) {
   wchar_t tempPath[MAX_PATH + 1];
   const DWORD tempLength = GetTempPathW(MAX_PATH + 1, tempPath);
   if (tempLength == 0 || tempLength > MAX_PATH) throw std::runtime_error("no temporary folder");
@@ -198,16 +185,14 @@ int RunOne(const std::filesystem::path& archive) {
   const std::wstring samples = (scratch / L"samples").wstring();
   const std::wstring temp = (scratch / L"temp").wstring();
 
+  Extraction result;
   OutsideFiles outside;
   std::vector<std::wstring> written;
-  std::uint64_t archiveTotal = 0, consumed = 0, nextSample = 0;
-  std::string failure;
-  bool extracted = false;
-  double extract = 0;
+  std::uint64_t nextSample = 0;
   {
     kv::basic_imemstream source(bytes.data(), bytes.size());
     Stopwatch clock;
-    extracted = ExtractPayload(source, install, samples, temp, [&](notification message) {
+    result.succeeded = ExtractPayload(source, install, samples, temp, [&](notification message) {
       if (const auto* progress = std::get_if<notification::progress>(&message)) {
         if (progress->processed >= nextSample) {
           memory.sample();
@@ -219,48 +204,89 @@ int RunOne(const std::filesystem::path& archive) {
         written.push_back(end->entry.destination);
         if (!IsBelow(end->entry.destination, scratchText)) outside.files.emplace_back(end->entry.destination);
       } else if (const auto* finished = std::get_if<notification::finished>(&message)) {
-        archiveTotal = finished->total;
-        consumed = finished->consumed;
+        result.total = finished->total;
+        result.consumed = finished->consumed;
       } else if (const auto* failed = std::get_if<notification::failure>(&message)) {
-        failure = std::to_string(failed->value) + " " + failed->category.name() + " " +
-                  failed->category.message(failed->value) + " " + kv::wide_to_utf8(failed->path);
+        result.failure = std::to_string(failed->value) + " " + failed->category.name() + " " +
+                         failed->category.message(failed->value) + " " + kv::wide_to_utf8(failed->path);
       }
       return notification::result::proceed;
     });
-    extract = clock.milliseconds();
+    result.milliseconds = clock.milliseconds();
   }
   memory.sample();
 
   // Not part of the ratio: how long reading every written file back for its CRC-32 takes (the
   // extractor does this after each file), to tell how the extraction's time divides.
-  double crc = 0;
-  if (extracted) {
+  if (result.succeeded) {
     Stopwatch clock;
     for (const std::wstring& file : written) FileCrc32(file);
-    crc = clock.milliseconds();
+    result.crcMilliseconds = clock.milliseconds();
   }
 
   std::error_code ignored;
   std::filesystem::remove_all(scratch, ignored);
   outside.remove();
-  if (!extracted) {
-    std::fprintf(stderr, "extraction_bench: extraction of %s failed: %s\n", kv::wide_to_utf8(archive.wstring()).c_str(), failure.c_str());
-    return 1;
+  return result;
+}
+
+// Archives below this size are timed three times over, the fastest pass of each way counting.
+constexpr std::size_t repeatedBelow = 64u << 20;
+
+int RunOne(const std::filesystem::path& archive) {
+  const std::string name = kv::wide_to_utf8(archive.wstring());
+  MemoryPeak memory;
+  const MappedFile bytes(archive);
+  memory.sample();
+  const int passes = bytes.size() < repeatedBelow ? 3 : 1;
+
+  double raw = 0, verify = 0;
+  std::uint64_t rawTotal = 0;
+  Extraction extraction;
+  for (int pass = 0; pass < passes; ++pass) {
+    // a) the reference: libbz2 alone.
+    Stopwatch rawClock;
+    rawTotal = RawDecode(bytes);
+    const double rawTime = rawClock.milliseconds();
+    raw = pass == 0 ? rawTime : std::min(raw, rawTime);
+    memory.sample();
+
+    // b) the check the installer makes before extracting.
+    kv::basic_imemstream source(bytes.data(), bytes.size());
+    Stopwatch verifyClock;
+    const bool verified = VerifyPayload(source);
+    const double verifyTime = verifyClock.milliseconds();
+    verify = pass == 0 ? verifyTime : std::min(verify, verifyTime);
+    memory.sample();
+    if (!verified) {
+      std::fprintf(stderr, "extraction_bench: %s does not verify\n", name.c_str());
+      return 1;
+    }
+
+    // c) the extraction.
+    Extraction current = TimeExtraction(bytes, memory);
+    if (!current.succeeded) {
+      std::fprintf(stderr, "extraction_bench: extraction of %s failed: %s\n", name.c_str(), current.failure.c_str());
+      return 1;
+    }
+    if (pass == 0 || current.milliseconds < extraction.milliseconds) extraction = std::move(current);
   }
 
+  const double extract = extraction.milliseconds;
   const double ratio = (verify + extract) / raw;
-  const double rate = static_cast<double>(archiveTotal) / mebibyte / (extract / 1000.0);
+  const double rate = static_cast<double>(extraction.total) / mebibyte / (extract / 1000.0);
   const double peak = static_cast<double>(memory.peak()) / mebibyte;
-  std::printf("archive %s\n", kv::wide_to_utf8(archive.wstring()).c_str());
+  std::printf("archive %s (fastest of %d passes)\n", name.c_str(), passes);
   std::printf("  compressed          %10.1f MB (%llu bytes, %llu consumed)\n", static_cast<double>(bytes.size()) / mebibyte,
-              static_cast<unsigned long long>(bytes.size()), static_cast<unsigned long long>(consumed));
-  std::printf("  decompressed        %10.1f MB (%llu bytes)\n", static_cast<double>(archiveTotal) / mebibyte,
-              static_cast<unsigned long long>(archiveTotal));
+              static_cast<unsigned long long>(bytes.size()), static_cast<unsigned long long>(extraction.consumed));
+  std::printf("  decompressed        %10.1f MB (%llu bytes)\n", static_cast<double>(extraction.total) / mebibyte,
+              static_cast<unsigned long long>(extraction.total));
   std::printf("  a) raw libbz2 decode %9.1f ms (%.1f MB/s)\n", raw,
               static_cast<double>(rawTotal) / mebibyte / (raw / 1000.0));
   std::printf("  b) VerifyPayload     %9.1f ms\n", verify);
   std::printf("  c) ExtractPayload    %9.1f ms (%.1f MB/s)\n", extract, rate);
-  std::printf("     of which CRC re-read about %.1f ms, decompression about b, writing the rest\n", crc);
+  std::printf("     of which CRC re-read about %.1f ms, decompression about b, writing the rest\n",
+              extraction.crcMilliseconds);
   std::printf("  ratio (b+c)/a        %9.2f\n", ratio);
   std::printf("  peak private memory  %9.1f MB\n", peak);
   std::printf("result ratio %.2f memory %.1f\n", ratio, peak);
