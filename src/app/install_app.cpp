@@ -10,6 +10,7 @@
 
 #include "app/messages.h"
 #include "app/process_startup.h"
+#include "record/previous_record.h"
 #include "resource_ids.h"
 #include "support/paths.h"
 #include "support/registry.h"
@@ -48,6 +49,7 @@ bool CInstallApp::InitInstance() {
   ApplicationBase::InitInstance();
   ResolveLanguage();
   DetectInstalledProduct();
+  ReadPreviousRecord();
   ApplyDefaultFolders();
   // Until the wizard takes over, the program announces the installation and ends.
   ShowMessage(FormatMessageText(GetMessageText(100), GetProductName(false)), MB_ICONINFORMATION);
@@ -152,6 +154,20 @@ void CInstallApp::DetectInstalledProduct() {
     options.previousVersionText = installed.display_name_with_version();
     options.previousVersion = version;
   }
+}
+
+void CInstallApp::ReadPreviousRecord() {
+  InstallationRecord& record = options.record;
+  if (options.previousState != PreviousInstallState::SameVersion &&
+      options.previousState != PreviousInstallState::OlderVersion) {
+    record.Read(std::nullopt);
+    return;
+  }
+  const std::wstring file = FindPreviousRecord(GetProductKeyName(product.productCode), GetInstalledProductPath());
+  if (file.empty()) return;
+  record.Read(file);
+  options.installFolder = record.previousInstallPath;
+  options.startMenuFolder = record.previousShortcutPath;
 }
 
 void CInstallApp::ApplyDefaultFolders() {

@@ -53,6 +53,9 @@ class CInstallApp : public ui::ApplicationBase {
   // Compares the installed product's file version with the one this program installs.
   void DetectInstalledProduct();
   // Fills empty folders with their defaults and sets the starting choices.
+  // The same or an older version is installed: its record file, when one is found, is read and
+  // its folders proposed again.
+  void ReadPreviousRecord();
   void ApplyDefaultFolders();
 
   ProductDefinition product;

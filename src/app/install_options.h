@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "record/installation_record.h"
+
 // What start-up found of an earlier installation of the product.
 enum class PreviousInstallState : std::int32_t {
   None = 0,          // no installed product was found
@@ -26,4 +28,6 @@ struct InstallOptions {
   bool desktopShortcut = false;
   bool advancedMode = false;
   bool installed = false;  // the installation run succeeded
+  // This run's changes; at start-up filled with what the previous installation's record holds.
+  InstallationRecord record;
 };
