@@ -5,6 +5,8 @@
  *   GRADIVO_DSETUP_VERSION   version reported by DirectXSetupGetVersion (default 0x00040009)
  *   GRADIVO_DSETUP_REVISION  revision reported by DirectXSetupGetVersion (default 904)
  *   GRADIVO_DSETUP_RESULT    return value of DirectXSetupW (default 0)
+ *   GRADIVO_DSETUP_LOG       a file to which DirectXSetupW appends one line per call
+ *                            ("DirectXSetupW flags=0x... folder=..."), so tests can tell it ran
  * Numbers are decimal, or hexadecimal with a "0x" prefix; a value that does not parse is ignored. */
 #include <windows.h>
 
@@ -38,6 +40,22 @@ static BOOL ReadNumber(const char *name, long long *value) {
   return TRUE;
 }
 
+static void AppendCallToLog(LPCWSTR sourceFolder, DWORD flags) {
+  wchar_t logPath[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", logPath, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (log == INVALID_HANDLE_VALUE) return;
+  char line[MAX_PATH * 3 + 64];
+  int used = wsprintfA(line, "DirectXSetupW flags=0x%lx folder=", (unsigned long)flags);
+  used += WideCharToMultiByte(CP_UTF8, 0, sourceFolder ? sourceFolder : L"", -1, line + used, (int)sizeof line - used - 2, NULL, NULL);
+  if (used > 0 && line[used - 1] == '\0') --used;
+  line[used++] = '\n';
+  DWORD written = 0;
+  WriteFile(log, line, (DWORD)used, &written, NULL);
+  CloseHandle(log);
+}
+
 INT WINAPI DirectXSetupGetVersion(DWORD *version, DWORD *revision) {
   long long number = kDefaultVersion;
   ReadNumber("GRADIVO_DSETUP_VERSION", &number);
@@ -55,8 +73,7 @@ INT WINAPI DirectXSetupSetCallback(DirectXSetupCallback callback) {
 
 INT WINAPI DirectXSetupW(HWND window, LPWSTR sourceFolder, DWORD flags) {
   (void)window;
-  (void)sourceFolder;
-  (void)flags;
+  AppendCallToLog(sourceFolder, flags);
   static char steps[][40] = {"Checking the DirectX runtime", "Copying the DirectX files",
                              "Registering the DirectX components", "DirectX setup complete"};
   for (size_t i = 0; registeredCallback && i < sizeof steps / sizeof steps[0]; ++i)

@@ -4,13 +4,18 @@
 // With "/Register" on its command line (the installer passes "/Register /Background", and
 // "/update=" with 16 hexadecimal digits after an update) it registers the ".gvp" project files
 // under HKEY_CLASSES_ROOT and exits with -10, the product's code for a successful registration;
-// any other exit code is the Windows error that stopped it. Started otherwise, it counts itself
-// among the running copies of "Gradivo7" (the semaphore that the installer counts at start-up)
-// and shows its window until the window is closed.
+// any other exit code is the Windows error that stopped it. For tests, two environment variables
+// change the registration: GRADIVO_PRODUCT_LOG names a file to which it appends its command line
+// and current folder (one line each), GRADIVO_PRODUCT_EXIT an exit code (decimal) to give instead. Started otherwise, it counts itself
+// among the running copies of its application identifier "Gradivo7" with the installer's own
+// instance counter, and shows its window until the window is closed.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <string>
+
+#include "support/sync_objects.h"
 
 namespace {
 
@@ -18,8 +23,8 @@ constexpr int kRegistrationSucceeded = -10;
 constexpr wchar_t kProjectExtension[] = L".gvp";
 constexpr wchar_t kProjectType[] = L"Gradivo.Project";
 constexpr wchar_t kOpenCommandKey[] = L"Gradivo.Project\\shell\\open\\command";
-// The instance semaphore of the application identifier "Gradivo7", shared with the installer.
-constexpr wchar_t kInstanceSemaphore[] = L"Global\\Gradivo7.{a3526b56-ca7c-4e16-8a26-da7758a378fd}";
+// The "ApplicationId" of the version block, which names the objects shared with the installer.
+constexpr wchar_t kApplicationId[] = L"Gradivo7";
 constexpr wchar_t kWindowClass[] = L"Gradivo.StandIn.Main";
 constexpr wchar_t kWindowTitle[] = L"Gradivo 7.17a";
 
@@ -61,29 +66,23 @@ int Register() {
   return kRegistrationSucceeded;
 }
 
-// This copy's count in the instance semaphore, given back when the program ends.
-class InstanceCount {
- public:
-  InstanceCount() {
-    // A null access list lets every account open the semaphore, as the installer's does.
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
-    semaphore_ = CreateSemaphoreW(&attributes, 0, 0x7FFFFFFF, kInstanceSemaphore);
-    held_ = semaphore_ && ReleaseSemaphore(semaphore_, 1, nullptr);
-  }
-  ~InstanceCount() {
-    if (held_) WaitForSingleObject(semaphore_, 0);
-    if (semaphore_) CloseHandle(semaphore_);
-  }
-  InstanceCount(const InstanceCount&) = delete;
-  InstanceCount& operator=(const InstanceCount&) = delete;
-
- private:
-  HANDLE semaphore_ = nullptr;
-  bool held_ = false;
-};
+// Appends "command <line>" and "folder <current folder>" to the file GRADIVO_PRODUCT_LOG names.
+void LogRegistration() {
+  wchar_t logPath[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"GRADIVO_PRODUCT_LOG", logPath, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  wchar_t folder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  const std::wstring text = std::wstring(L"command ") + GetCommandLineW() + L"\r\nfolder " + folder + L"\r\n";
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
+  HANDLE log = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (log == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(log, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  CloseHandle(log);
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -147,9 +146,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   }
   LocalFree(arguments);
 
-  if (registration) return Register();
+  if (registration) {
+    LogRegistration();
+    const int result = Register();
+    wchar_t exitCode[16] = {};
+    const DWORD length = GetEnvironmentVariableW(L"GRADIVO_PRODUCT_EXIT", exitCode, 16);
+    if (length > 0 && length < 16) return _wtoi(exitCode);
+    return result;
+  }
 
-  InstanceCount instanceCount;
+  // The installer's start-up counts the running copies of this application identifier.
+  kv::join_instance_counter(kApplicationId);
   std::wstring text = L"Gradivo 7.17a\n\nThis is the stand-in of the product that the sample payload installs.";
   if (!project.empty()) text += L"\n\nProject: " + project;
   return ShowMainWindow(instance, show, text);

@@ -14,8 +14,10 @@
 #include "resource_ids.h"
 #include "support/paths.h"
 #include "support/registry.h"
+#include "support/security.h"
 #include "support/version_info.h"
 #include "support/wow64.h"
+#include "wizard/wizard_frame.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ std::wstring GetUninstallKeyPath(const std::wstring& productKeyName) {
 
 CInstallApp& GetInstallApp() { return *static_cast<CInstallApp*>(ui::ApplicationBase::Current()); }
 
-CInstallApp::CInstallApp() {
+CInstallApp::CInstallApp() : singleInstanceMutex(GetApplicationId() + kv::instance_mutex_suffix, false, true) {
   product.applicationId = GetApplicationId();
   product.productCode = 0x0407;
   programIcon.reset(static_cast<HICON>(
@@ -46,13 +48,19 @@ CInstallApp::CInstallApp() {
 }
 
 bool CInstallApp::InitInstance() {
+  if (!TakeSingleInstanceMutex()) return false;
   ApplicationBase::InitInstance();
   ResolveLanguage();
+  if (!CheckAdministratorRights()) return false;
+  if (!WaitForRunningCopies()) return false;
   DetectInstalledProduct();
   ReadPreviousRecord();
   ApplyDefaultFolders();
-  // Until the wizard takes over, the program announces the installation and ends.
-  ShowMessage(FormatMessageText(GetMessageText(100), GetProductName(false)), MB_ICONINFORMATION);
+  // The wizard, the program's main window while it runs; its result is not used.
+  CInstallDlg wizard;
+  SetMainDialog(&wizard);
+  wizard.DoModal(nullptr);
+  SetMainDialog(nullptr);
   return false;
 }
 
@@ -106,13 +114,19 @@ bool CInstallApp::PrepareTemporaryFolder(std::wstring& errorText) {
   return true;
 }
 
+Language CInstallApp::GetInstalledLanguage() const {
+  return chosenLanguage_.value_or(GetLanguageSettings().currentLanguage);
+}
+
 void CInstallApp::OnLanguageSelected(Language language) {
+  chosenLanguage_ = language;
   SetCurrentLanguage(language);
   if (!IsInstallerLanguage(language)) {
     ShowMessage(FormatMessageText(GetMessageText(129), GetProductName(true)), MB_ICONINFORMATION);
     SetCurrentLanguage(English);
   }
   SetTitle(GetInstallerTitle(true));
+  if (ui::Dialog* wizard = GetMainDialog()) wizard->RefreshTexts();
 }
 
 void CInstallApp::ReportStartupError(DWORD code) const {
@@ -120,6 +134,26 @@ void CInstallApp::ReportStartupError(DWORD code) const {
   UINT style = MB_ICONEXCLAMATION;
   if (kv::is_layout_rtl(owner)) style |= MB_RTLREADING;
   MessageBoxW(owner, kv::error_text(code).c_str(), kv::version_info().display_name_with_version().c_str(), style);
+}
+
+bool CInstallApp::TakeSingleInstanceMutex() {
+  if (singleInstanceMutex.try_lock()) return true;
+  ReportStartupError(ERROR_BUSY);
+  return false;
+}
+
+bool CInstallApp::CheckAdministratorRights() {
+  if (kv::is_user_admin()) return true;
+  ShowMessage(GetMessageText(126), MB_ICONEXCLAMATION);
+  return false;
+}
+
+bool CInstallApp::WaitForRunningCopies() {
+  while (kv::instance_count() > 1) {
+    const std::wstring text = FormatMessageText(GetMessageText(127), GetProductName(true));
+    if (ShowMessage(text, MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY) return false;
+  }
+  return true;
 }
 
 void CInstallApp::ResolveLanguage() {

@@ -10,6 +10,7 @@
 #include "support/common_controls.h"
 #include "support/encoding.h"
 #include "support/paths.h"
+#include "support/sync_objects.h"
 #include "support/version_info.h"
 
 namespace {
@@ -55,7 +56,8 @@ bool InitializeFramework() {
   if (kv::common_controls_major_version() < 6) return false;
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
   InitCommonControlsEx(&classes);
-  GetApplicationId();
+  // This process counts among the running copies of its application from here until it exits.
+  kv::join_instance_counter(GetApplicationId());
   return true;
 }
 

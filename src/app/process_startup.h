@@ -1,6 +1,7 @@
 #pragma once
 // The process-level start-up that runs before the application object exists: the processor check,
-// the error mode, the process locale and the framework's initialisation.
+// the error mode, the process locale and the framework's initialisation, which also counts the
+// process among the running copies of its application identifier.
 
 #include <optional>
 #include <string>

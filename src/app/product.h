@@ -13,6 +13,11 @@ struct ProductDefinition {
   std::uint16_t productCode = 0x0407;
   std::wstring productKeyName = L"Gradivo 7";
   std::wstring makerFolder = L"Veltram & Ruziruzu";
+  // The version as the list of installed programs shows it.
+  std::wstring displayVersion = L"7.17.1.1";
+  // The maker's details in the product's Uninstall entry.
+  std::wstring webAddress = L"https://www.veltram-ruziruzu.example";
+  std::wstring supportTelephone = L"+33 1 00 00 00 00";
   // Base of the names of the objects shared with the product; taken from the version block.
   std::wstring applicationId;
 };

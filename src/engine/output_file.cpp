@@ -10,6 +10,10 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/file_placement.h"
+#include "record/same_path.h"
+#include "support/security.h"
+
 namespace {
 
 constexpr std::size_t outputBufferSize = 64 * 1024;
@@ -46,7 +50,30 @@ void OutputFile::Close() {
   if (!flushed || !closed) RaiseStreamFailure("cannot close the output file");
 }
 
-std::unique_ptr<OutputFile> OpenOutputFile(DestinationFolders& /*folders*/, const std::wstring& path) {
+void GrantSharedFolders(std::vector<SharedFolder>& sharedFolders, const std::wstring& folder) {
+  for (SharedFolder& shared : sharedFolders) {
+    if (shared.granted) continue;
+    // Walk up from the file's folder; the shared folder is granted when the walk meets it.
+    std::filesystem::path walk(folder);
+    for (;;) {
+      std::error_code status;
+      const std::filesystem::file_status state = std::filesystem::status(walk, status);
+      if (status && status != std::errc::no_such_file_or_directory)
+        throw std::filesystem::filesystem_error("cannot read the folder's status", walk, status);
+      if (!std::filesystem::is_directory(state)) break;
+      if (IsSamePath(walk.wstring(), shared.path)) {
+        shared.granted = true;
+        kv::grant_users_access(shared.path, sharedFolderAccessMask, sharedFolderInheritance);
+        break;
+      }
+      const std::filesystem::path parent = walk.parent_path();
+      if (parent.native().size() >= walk.native().size()) break;
+      walk = parent;
+    }
+  }
+}
+
+std::unique_ptr<OutputFile> OpenOutputFile(DestinationFolders& folders, const std::wstring& path) {
   const std::filesystem::path file(path);
   std::error_code status;
   if (std::filesystem::exists(file, status)) {
@@ -58,5 +85,6 @@ std::unique_ptr<OutputFile> OpenOutputFile(DestinationFolders& /*folders*/, cons
     const std::filesystem::path parent = file.parent_path();
     if (!parent.empty() && !std::filesystem::exists(parent, status)) std::filesystem::create_directories(parent);
   }
+  GrantSharedFolders(folders.sharedFolders, file.parent_path().wstring());
   return std::make_unique<OutputFile>(path);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/destinations.h"
 
@@ -32,3 +33,8 @@ class OutputFile {
 // (or of a link's target), creates the missing folders above it (raising std::filesystem::filesystem_error
 // with the path when that fails), and opens it as OutputFile.
 std::unique_ptr<OutputFile> OpenOutputFile(DestinationFolders& folders, const std::wstring& path);
+
+// Gives the Users group access to each shared folder not yet granted that folder lies in or is;
+// so every shared folder is granted once, when the first file below it is about to be written.
+// A folder whose status cannot be read raises std::filesystem::filesystem_error.
+void GrantSharedFolders(std::vector<SharedFolder>& sharedFolders, const std::wstring& folder);

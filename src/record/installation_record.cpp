@@ -13,6 +13,8 @@
 #include "record/record_format.h"
 #include "record/same_path.h"
 #include "support/handles.h"
+#include "support/security.h"
+#include "support/wow64.h"
 
 namespace {
 
@@ -81,6 +83,23 @@ void InstallationRecord::AddShortcut(int which, const std::wstring& folder) {
                                      [&](const RecordEntry& e) { return e.kind == entry.kind; });
   if (previous != previousEntries_.end() && FileExists(previous->text))
     entry.backupPath = MakeBackup(previous->text, false);
+}
+
+void InstallationRecord::AddUninstallKey(HKEY key) {
+  entryOpen_ = true;
+  RecordEntry& entry = Append(RecordEntryKind::UninstallKey);
+  if (!key) return;
+  entry.backupPath = MakeBackup();
+  if (entry.backupPath.empty()) return;
+  kv::set_privilege(L"SeBackupPrivilege", true);
+  if (RegSaveKeyW(key, entry.backupPath.c_str(), nullptr) != ERROR_SUCCESS) {
+    SetFileAttributesW(entry.backupPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(entry.backupPath.c_str());
+    entry.backupPath.clear();
+    // The key existed: without its snapshot a rollback keeps it rather than deleting it.
+    entry.keepKey = true;
+  }
+  kv::set_privilege(L"SeBackupPrivilege", false);
 }
 
 void InstallationRecord::AddFileAssociations() {
@@ -174,6 +193,58 @@ void InstallationRecord::DeleteBackups() {
     DeleteFileW(entry.backupPath.c_str());
     entry.backupPath.clear();
   }
+}
+
+void InstallationRecord::Rollback() {
+  while (!entries_.empty()) {
+    const RecordEntry& entry = entries_.back();
+    switch (entry.kind) {
+      case RecordEntryKind::CreatedFolder:
+        RemoveDirectoryW(entry.text.c_str());  // stays when something else is inside
+        break;
+      case RecordEntryKind::UninstallKey:
+        RollbackUninstallKey(entry);
+        break;
+      case RecordEntryKind::FileAssociations:
+      case RecordEntryKind::DirectXRuntime:
+        break;
+      default:
+        // Placed files and shortcuts: deleted, and what they replaced put back.
+        SetFileAttributesW(entry.text.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(entry.text.c_str());
+        if (!entry.backupPath.empty()) {
+          const DWORD attributes = GetFileAttributesW(entry.backupPath.c_str());
+          SetFileAttributesW(entry.backupPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+          if (MoveFileW(entry.backupPath.c_str(), entry.text.c_str()) && attributes != INVALID_FILE_ATTRIBUTES)
+            SetFileAttributesW(entry.text.c_str(), attributes);
+        }
+        break;
+    }
+    entries_.pop_back();
+  }
+  entryOpen_ = false;
+}
+
+void InstallationRecord::RollbackUninstallKey(const RecordEntry& entry) {
+  kv::set_privilege(L"SeRestorePrivilege", true);
+  HKEY list = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
+                    KEY_ALL_ACCESS | kv::registry_view(), &list) == ERROR_SUCCESS) {
+    const kv::unique_hkey uninstallList(list);
+    if (!entry.backupPath.empty()) {
+      HKEY product = nullptr;
+      if (RegOpenKeyExW(list, productKeyName_.c_str(), 0, KEY_ALL_ACCESS | kv::registry_view(), &product) ==
+          ERROR_SUCCESS) {
+        const kv::unique_hkey productKey(product);
+        RegRestoreKeyW(product, entry.backupPath.c_str(), 0);
+      }
+      SetFileAttributesW(entry.backupPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(entry.backupPath.c_str());
+    } else if (!entry.keepKey) {
+      SHDeleteKeyW(list, productKeyName_.c_str());
+    }
+  }
+  kv::set_privilege(L"SeRestorePrivilege", false);
 }
 
 void InstallationRecord::Read(const std::optional<std::wstring>& recordFile) {

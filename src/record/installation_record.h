@@ -3,6 +3,8 @@
 // backups of what the changes replaced. It becomes the record file "Uninstall.ulog" that the
 // product's uninstaller reads, and it undoes the changes when an installation fails.
 
+#include <windows.h>
+
 #include <deque>
 #include <optional>
 #include <string>
@@ -30,6 +32,10 @@ class InstallationRecord {
   // A shortcut about to be made in folder: which 0 the product's, 1 the uninstaller's, any other
   // value the desktop one. The previous installation's shortcut of the same kind is moved aside.
   void AddShortcut(int which, const std::wstring& folder);
+  // The product's Uninstall key, about to be written. key is the open key when it existed before
+  // this run: a snapshot of it is saved to a temporary file so that a rollback can restore it.
+  // Without one, a rollback deletes the key.
+  void AddUninstallKey(HKEY key);
   void AddFileAssociations();
   void AddDirectXRuntime();
   // Closes the open entry with its outcome and, when given, its text; does nothing without one.
@@ -42,6 +48,12 @@ class InstallationRecord {
   // run's, writes the record file (replacing a read-only one) and deletes every backup, whether or
   // not the file could be written. True when the file was created and every line written.
   bool Write(const std::wstring& recordFile, const std::wstring& installFolder, const std::wstring& startMenuFolder);
+
+  // Undoes every change of this run, newest first: placed files deleted and the replaced ones put
+  // back with their attributes, created folders removed when empty, the Uninstall key restored
+  // or deleted. Failures are ignored. The entries are gone afterwards; the previous installation's
+  // entries and its record file stay.
+  void Rollback();
 
   // Reads a previous installation's record file (none: only forgets the previous folders). Never
   // fails; reading stops at the first line it cannot take.
@@ -65,6 +77,7 @@ class InstallationRecord {
   void MergePreviousEntries();
   bool WriteFile(const std::wstring& recordFile, const std::wstring& installFolder, const std::wstring& startMenuFolder);
   void DeleteBackups();
+  void RollbackUninstallKey(const RecordEntry& entry);
 
   std::wstring productText_;
   std::wstring productKeyName_;

@@ -27,6 +27,9 @@ struct RecordEntry {
   bool succeeded = false;
   // -1 when the entry has none; only the low 8 bits reach the file.
   std::int32_t tag = -1;
+  // An UninstallKey entry for a key that existed before the run but whose snapshot could not be
+  // saved: a rollback keeps the key. Never written to the record file.
+  bool keepKey = false;
 
   friend bool operator==(const RecordEntry&, const RecordEntry&) = default;
 };

@@ -4,7 +4,9 @@
 // exceptions included.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
+#include <shtypes.h>
 
 #include <utility>
 
@@ -77,6 +79,9 @@ inline void destroy_icon(HICON i) noexcept { ::DestroyIcon(i); }
 inline void delete_object(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void destroy_window(HWND w) noexcept { ::DestroyWindow(w); }
 inline void release_actctx(HANDLE c) noexcept { ::ReleaseActCtx(c); }
+inline void local_free_acl(PACL a) noexcept { ::LocalFree(a); }
+inline void local_free_descriptor(PSECURITY_DESCRIPTOR d) noexcept { ::LocalFree(d); }
+inline void destroy_image_list(HIMAGELIST l) noexcept { ::ImageList_Destroy(l); }
 }  // namespace details
 
 // A kernel handle whose invalid value is null (events, processes, mutexes, semaphores, tokens).
@@ -91,6 +96,46 @@ using unique_hicon = unique_resource<HICON, details::destroy_icon>;
 using unique_gdi_object = unique_resource<HGDIOBJ, details::delete_object>;
 using unique_hwnd = unique_resource<HWND, details::destroy_window>;
 using unique_actctx = unique_resource<HANDLE, details::release_actctx>;
+// An access list or a security descriptor in a block of LocalAlloc.
+using unique_acl = unique_resource<PACL, details::local_free_acl>;
+using unique_security_descriptor = unique_resource<PSECURITY_DESCRIPTOR, details::local_free_descriptor>;
+// An item identifier list of the shell, allocated with the COM task allocator.
+using unique_idlist = unique_resource<PIDLIST_ABSOLUTE, details::co_task_mem_free>;
+using unique_himagelist = unique_resource<HIMAGELIST, details::destroy_image_list>;
+
+// The device context of a window's client area (GetDC), released to its window (ReleaseDC).
+class unique_window_dc {
+ public:
+  explicit unique_window_dc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+  unique_window_dc(const unique_window_dc&) = delete;
+  unique_window_dc& operator=(const unique_window_dc&) = delete;
+  ~unique_window_dc() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+
+  // The device context, or null when GetDC failed.
+  HDC get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// Selects a GDI object into a device context and selects the previous one back on destruction.
+class scoped_select {
+ public:
+  scoped_select(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(object ? ::SelectObject(dc, object) : nullptr) {}
+  scoped_select(const scoped_select&) = delete;
+  scoped_select& operator=(const scoped_select&) = delete;
+  ~scoped_select() {
+    if (previous_) ::SelectObject(dc_, previous_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
 
 // Holds one reference to a COM interface and releases it when reset or destroyed.
 template <typename I>

@@ -2,6 +2,7 @@
 
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 #include <optional>
@@ -105,5 +106,13 @@ bool is_rooted_path(const std::wstring& path) {
 }
 
 bool is_layout_rtl(HWND window) { return window && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
+
+std::wstring quote_spaces(const std::wstring& path) {
+  // Room for the copy and the two quotation marks.
+  wchar_t buffer[MAX_PATH + 2] = {};
+  lstrcpynW(buffer, path.c_str(), MAX_PATH);
+  PathQuoteSpacesW(buffer);
+  return buffer;
+}
 
 }  // namespace kv

@@ -9,6 +9,10 @@
 
 namespace kv {
 
+// A path as the installer's texts show it: a copy of at most 259 characters, in quotation marks
+// when it holds a blank (PathQuoteSpacesW).
+std::wstring quote_spaces(const std::wstring& path);
+
 // The user's Documents folder (FOLDERID_Documents). Looked up once per process and then copied
 // from the cache; a failed lookup throws std::system_error with the HRESULT in the system
 // category and leaves the cache empty, so the next call tries again.

@@ -1,5 +1,5 @@
 // The built installer as a user meets it: the resources inside the executable, and a start under
-// Wine that ends, for now, with the announcement of the installation.
+// Wine that shows the wizard announcing the installation.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -136,10 +136,12 @@ TEST(InstallerProgram, StartsAndAnnouncesTheInstallation) {
     }
   } terminator{processHandle.get()};
 
-  // The message box of the installer, captioned with its title.
+  // The wizard of the installer, captioned with its title.
   HWND box = nullptr;
   for (int i = 0; i < 300 && !box; ++i) {
     box = FindWindowW(L"#32770", L"Installer \u2013 Gradivo 7.17a");
+    // The wizard shows itself once its pages are made.
+    if (box && !IsWindowVisible(box)) box = nullptr;
     if (!box) Sleep(100);
   }
   ASSERT_NE(box, nullptr) << "the installer showed no window";
@@ -149,12 +151,22 @@ TEST(InstallerProgram, StartsAndAnnouncesTheInstallation) {
       [](HWND child, LPARAM param) -> BOOL {
         wchar_t buffer[512] = {};
         GetWindowTextW(child, buffer, 512);
-        if (wcsstr(buffer, L"Installation")) *reinterpret_cast<std::wstring*>(param) = buffer;
-        return TRUE;
+        if (wcscmp(buffer, L"'Gradivo 7.17a' Installation.") != 0) return TRUE;
+        *reinterpret_cast<std::wstring*>(param) = buffer;
+        return FALSE;
       },
       reinterpret_cast<LPARAM>(&text));
   EXPECT_EQ(text, L"'Gradivo 7.17a' Installation.");
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  // Exit asks for confirmation (the installation is not complete); Yes ends the program.
+  PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  HWND confirmation = nullptr;
+  for (int i = 0; i < 300 && !confirmation; ++i) {
+    HWND popup = GetLastActivePopup(box);
+    if (popup != box && IsWindowVisible(popup)) confirmation = popup;
+    if (!confirmation) Sleep(100);
+  }
+  ASSERT_NE(confirmation, nullptr) << "the installer asked nothing";
+  PostMessageW(confirmation, WM_COMMAND, IDYES, 0);
   ASSERT_EQ(WaitForSingleObject(processHandle.get(), 30000), WAIT_OBJECT_0);
   DWORD exitCode = 1;
   GetExitCodeProcess(processHandle.get(), &exitCode);

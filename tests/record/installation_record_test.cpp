@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,9 @@ struct MergeCase {
   std::wstring previousLine;  // one entry line of the previous record, "%s" standing for the scratch folder
   bool survives;
 };
+
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
 
 class RecordMerge : public ::testing::TestWithParam<MergeCase> {};
 

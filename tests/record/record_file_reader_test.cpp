@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <random>
+#include <ostream>
 #include <string>
 
 #include "common/test_environment.h"
@@ -62,6 +63,9 @@ struct EntryLineCase {
   bool succeeded = false;
   std::wstring text;
 };
+
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const EntryLineCase& c, std::ostream* os) { *os << c.name; }
 
 class RecordEntryLines : public ::testing::TestWithParam<EntryLineCase> {};
 
