@@ -25,7 +25,11 @@ std::wstring PathBuffer(const std::wstring& path) {
   return buffer;
 }
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// A file, not a folder, is at path: only files are moved or copied aside.
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 RecordEntryKind ShortcutKind(int which) {
   if (which == 0) return RecordEntryKind::ProgramShortcut;

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/install_app.h"
+#include "common/test_environment.h"
+#include "dialog_ids.h"
+#include "record/installation_record.h"
+#include "support/registry.h"
+#include "support/wow64.h"
+#include "ui/message_pump.h"
+#include "wizard/install_page.h"
+#include "wizard/wizard_frame.h"
+
+namespace {
+
+const std::wstring productKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gradivo 7";
+const std::wstring makerKey = L"Software\\Veltram & Ruziruzu";
+
+// Undoes what an installation run left, from its record file: files and shortcuts deleted,
+// folders removed newest first, the registry values gone. What an uninstaller would do.
+void RemoveInstallation(const std::wstring& recordFile) {
+  InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
+  record.Read(recordFile);
+  const auto& entries = record.previousEntries();
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    if (entry->kind == RecordEntryKind::CreatedFolder) {
+      SetFileAttributesW(recordFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(recordFile.c_str());
+      RemoveDirectoryW(entry->text.c_str());
+    } else if (entry->kind <= RecordEntryKind::DesktopShortcut) {
+      SetFileAttributesW(entry->text.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(entry->text.c_str());
+    }
+  }
+  test::delete_registry_tree(HKEY_LOCAL_MACHINE, productKey);
+  test::delete_registry_tree(HKEY_LOCAL_MACHINE, makerKey);
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".gvp");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Gradivo.Project");
+}
+
+std::wstring Text(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+std::wstring LogText(HWND page) {
+  const HWND log = GetDlgItem(page, IDC_LOG);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(log)) + 1, L'\0');
+  GetWindowTextW(log, text.data(), static_cast<int>(text.size()));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+// The real wizard on its installation page, installing the sample payload that is linked into the
+// test program, into a scratch installation folder.
+class InstallationRun : public testing::Test {
+ protected:
+  InstallationRun() {
+    SetCurrentLanguage(English);
+    app_.SetTitle(app_.GetInstallerTitle(true));
+    app_.ApplyDefaultFolders();
+    app_.options.installFolder = (scratch_.path() / L"Program Files" / L"Gradivo 7").wstring();
+    app_.options.startMenuFolder = (scratch_.path() / L"Start Menu" / L"Gradivo 7").wstring();
+    app_.options.desktopShortcut = false;
+    SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", (scratch_.path() / L"dsetup.log").c_str());
+  }
+  ~InstallationRun() override {
+    app_.SetMainDialog(nullptr);
+    SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", nullptr);
+    RemoveInstallation(RecordFile());
+  }
+  void SetUp() override {
+    ASSERT_TRUE(wizard_.Create(nullptr)) << GetLastError();
+    app_.SetMainDialog(&wizard_);
+    wizard_.ShowPage(CInstallDlg::InstallPage);
+    ui::PumpWaitingMessages();
+  }
+  CDlgInstall& Page() { return static_cast<CDlgInstall&>(wizard_.Page(CInstallDlg::InstallPage)); }
+  std::wstring RecordFile() const { return app_.options.installFolder + L"\\Uninstall.ulog"; }
+  std::wstring Status() { return Text(GetDlgItem(Page().hwnd(), IDC_STATUS)); }
+
+  test::scratch_folder scratch_;
+  CInstallApp app_;
+  CInstallDlg wizard_;
+};
+
+TEST_F(InstallationRun, InstallsTheSamplePayloadAndConnectsTheProduct) {
+  ASSERT_TRUE(Page().DoInstall());
+  const InstallOptions& options = app_.options;
+  const std::wstring product = options.installFolder + L"\\Gradivo.exe";
+  const std::wstring uninstaller = options.installFolder + L"\\Uninstall.exe";
+  EXPECT_TRUE(GetFileAttributesW(product.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(GetFileAttributesW(uninstaller.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(PathFileExistsW((options.installFolder + L"\\Lang\\Gradivo.de.dll").c_str()));
+  EXPECT_EQ(Status(), L"Click on 'Next' to continue.");
+
+  // The log: the preparation, one line per file, then each step, all "OK".
+  const std::wstring log = LogText(Page().hwnd());
+  for (const wchar_t* line : {L"Preparing Installation...OK\r\n", L"Shortcuts Creation...OK\r\n",
+                              L"Registry Data Writing...OK\r\n", L"Installation Data Writing...OK\r\n"})
+    EXPECT_NE(log.find(line), std::wstring::npos) << testing::PrintToString(std::wstring(line));
+  EXPECT_NE(log.find(L"Copying File  \"" + product + L"\"...OK\r\n"), std::wstring::npos);
+  EXPECT_EQ(log.find(L"Failed"), std::wstring::npos);
+
+  // The run's temporary folder and its files are gone; DirectX ran from there.
+  EXPECT_FALSE(options.temporaryFolder.empty());
+  EXPECT_FALSE(PathFileExistsW(options.temporaryFolder.c_str()));
+  std::ifstream dsetupLog(scratch_.path() / L"dsetup.log");
+  std::string dsetupCall;
+  std::getline(dsetupLog, dsetupCall);
+  EXPECT_NE(dsetupCall.find("flags=0x10018"), std::string::npos) << dsetupCall;
+
+  // The system knows the product.
+  const kv::unique_hkey key = kv::open_registry_key(HKEY_LOCAL_MACHINE, productKey, KEY_READ);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(kv::read_registry_string(key.get(), L"UninstallString"), uninstaller);
+  EXPECT_EQ(kv::read_registry_string(key.get(), L"DisplayIcon"), product + L",0");
+  EXPECT_EQ(kv::read_registry_dword(HKEY_LOCAL_MACHINE, productKey, L"KvLanguage"), DWORD{English});
+  const kv::unique_hkey maker = kv::open_registry_key(HKEY_LOCAL_MACHINE, makerKey, KEY_READ);
+  EXPECT_EQ(kv::read_registry_string(maker.get(), L"Gradivo 7 Path"), product);
+  EXPECT_TRUE(PathFileExistsW((options.startMenuFolder + L"\\Gradivo 7.17a.lnk").c_str()));
+  EXPECT_TRUE(PathFileExistsW((options.startMenuFolder + L"\\Uninstall Gradivo.lnk").c_str()));
+
+  // The record file lists every step, all succeeded.
+  InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
+  record.Read(RecordFile());
+  int files = 0, steps = 0;
+  for (const RecordEntry& entry : record.previousEntries()) {
+    EXPECT_TRUE(entry.succeeded) << static_cast<int>(entry.kind) << " " << testing::PrintToString(entry.text);
+    if (entry.kind == RecordEntryKind::InstalledFile) ++files;
+    if (entry.kind >= RecordEntryKind::ProgramShortcut) ++steps;
+  }
+  EXPECT_EQ(files, 10 + 1 + 1 + 13 + 41) << "every payload file but the temporary ones";
+  EXPECT_EQ(steps, 2 + 1 + 1 + 1) << "two shortcuts, DirectX, the Uninstall key, the associations";
+  EXPECT_EQ(record.previousInstallPath, options.installFolder);
+}
+
+TEST_F(InstallationRun, AFailedPlacementIsRolledBack) {
+  // A folder stands where the uninstaller is to be written: opening it for writing is refused.
+  const std::filesystem::path blocked = std::filesystem::path(app_.options.installFolder) / L"Uninstall.exe";
+  std::filesystem::create_directories(blocked);
+  EXPECT_FALSE(Page().DoInstall());
+  EXPECT_EQ(Status().rfind(L"Installation failed (Error Code ", 0), 0u) << testing::PrintToString(Status());
+  const std::wstring log = LogText(Page().hwnd());
+  EXPECT_NE(log.rfind(L"...Failed\r\n"), std::wstring::npos);
+  // Everything placed is gone again: only the blocking folder remains of the installation folder.
+  EXPECT_FALSE(PathFileExistsW((app_.options.installFolder + L"\\Gradivo.exe").c_str()));
+  EXPECT_TRUE(std::filesystem::is_directory(blocked));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(app_.options.installFolder),
+                          std::filesystem::directory_iterator()),
+            1);
+  EXPECT_FALSE(PathFileExistsW(RecordFile().c_str()));
+  EXPECT_FALSE(kv::open_registry_key(HKEY_LOCAL_MACHINE, productKey, KEY_READ));
+  EXPECT_TRUE(app_.options.record.entries().empty());
+  EXPECT_FALSE(PathFileExistsW(app_.options.temporaryFolder.c_str()));
+}
+
+// The user's temporary folder's backup files ("kv" temporary names).
+int BackupFiles() {
+  int count = 0;
+  std::error_code ignored;
+  for (const auto& item : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ignored))
+    if (item.path().filename().wstring().rfind(L"kv", 0) == 0) ++count;
+  return count;
+}
+
+std::string Content(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(InstallationRun, AFileHeldOpenFailsTheRunWhichPutsBackWhatItReplacedThenASecondRunSucceeds) {
+  const std::filesystem::path lang = std::filesystem::path(app_.options.installFolder) / L"Lang";
+  std::filesystem::create_directories(lang);
+  // A leftover read-only library of an earlier installation, replaced by the run.
+  const std::filesystem::path french = lang / L"Gradivo.fr.dll";
+  std::ofstream(french, std::ios::binary) << "earlier French library";
+  SetFileAttributesW(french.c_str(), FILE_ATTRIBUTE_READONLY);
+  // Another program holds a later library open without letting others write or delete it.
+  const std::filesystem::path hungarian = lang / L"Gradivo.hu.dll";
+  std::ofstream(hungarian, std::ios::binary) << "held by another program";
+  HANDLE held = CreateFileW(hungarian.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const int backupsBefore = BackupFiles();
+
+  EXPECT_FALSE(Page().DoInstall());
+  CloseHandle(held);
+  EXPECT_EQ(Status(), L"Installation failed (Error Code 1:00000020).");
+  EXPECT_NE(LogText(Page().hwnd()).find(L"Gradivo.hu.dll\"...Failed\r\n"), std::wstring::npos);
+  EXPECT_EQ(Content(french), "earlier French library");
+  EXPECT_EQ(GetFileAttributesW(french.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD{FILE_ATTRIBUTE_READONLY});
+  EXPECT_EQ(Content(hungarian), "held by another program");
+  EXPECT_FALSE(PathFileExistsW((lang / L"Gradivo.de.dll").c_str()));
+  EXPECT_FALSE(PathFileExistsW((app_.options.installFolder + L"\\Gradivo.exe").c_str()));
+  EXPECT_EQ(BackupFiles(), backupsBefore) << "no backup is left behind";
+
+  // Nothing holds the file any more: the next run installs.
+  EXPECT_TRUE(Page().DoInstall());
+  EXPECT_NE(Content(french), "earlier French library");
+  EXPECT_NE(Content(hungarian), "held by another program");
+  EXPECT_TRUE(PathFileExistsW(RecordFile().c_str()));
+  EXPECT_EQ(BackupFiles(), backupsBefore);
+}
+
+}  // namespace
