@@ -3,6 +3,7 @@
 // folder, typed or chosen with the folder picker. When an earlier installation of the product was
 // found the folder is that installation's and cannot be changed.
 
+#include <cstddef>
 #include <string>
 
 #include "wizard/wizard_page.h"

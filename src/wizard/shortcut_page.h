@@ -3,6 +3,7 @@
 // shortcuts and their folder, and the desktop shortcut. The folder is shown relative to the Start
 // menu and is chosen with the Start-menu folder picker; it cannot be typed.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>

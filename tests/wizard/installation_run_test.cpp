@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/install_app.h"
 #include "common/test_environment.h"
@@ -208,6 +210,130 @@ TEST_F(InstallationRun, AFileHeldOpenFailsTheRunWhichPutsBackWhatItReplacedThenA
   EXPECT_NE(Content(hungarian), "held by another program");
   EXPECT_TRUE(PathFileExistsW(RecordFile().c_str()));
   EXPECT_EQ(BackupFiles(), backupsBefore);
+}
+
+// Runs one after the other, each with the application object and wizard that a new start of the
+// installer makes, the earlier installation found as start-up finds it.
+class LaterRuns : public testing::Test {
+ protected:
+  LaterRuns() {
+    SetCurrentLanguage(English);
+    SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", dsetupLog_.c_str());
+    SetEnvironmentVariableW(L"GRADIVO_PRODUCT_LOG", productLog_.c_str());
+  }
+  ~LaterRuns() override {
+    SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", nullptr);
+    SetEnvironmentVariableW(L"GRADIVO_PRODUCT_LOG", nullptr);
+    RemoveInstallation(installFolder_ + L"\\Uninstall.ulog");
+  }
+
+  // One start of the installer and one run; previousVersion non-zero makes it an update.
+  bool Run(std::uint64_t previousVersion = 0) {
+    CInstallApp app;
+    app.SetTitle(app.GetInstallerTitle(true));
+    app.DetectInstalledProduct();
+    app.ReadPreviousRecord();
+    app.ApplyDefaultFolders();
+    if (app.options.installFolder != installFolder_ && app.options.previousState == PreviousInstallState::None) {
+      app.options.installFolder = installFolder_;
+      app.options.startMenuFolder = menuFolder_;
+    }
+    app.options.desktopShortcut = false;
+    if (previousVersion != 0) {
+      app.options.previousState = PreviousInstallState::OlderVersion;
+      app.options.previousVersion = previousVersion;
+    }
+    state_ = app.options.previousState;
+    folders_ = {app.options.installFolder, app.options.startMenuFolder};
+    CInstallDlg wizard;
+    if (!wizard.Create(nullptr)) return false;
+    app.SetMainDialog(&wizard);
+    wizard.ShowPage(CInstallDlg::InstallPage);
+    const bool result = static_cast<CDlgInstall&>(wizard.Page(CInstallDlg::InstallPage)).DoInstall();
+    log_ = LogText(wizard.Page(CInstallDlg::InstallPage).hwnd());
+    app.SetMainDialog(nullptr);
+    return result;
+  }
+  // The first file of a payload kind that the installation's record file lists.
+  std::wstring FirstPlacedFile(int kind) const {
+    InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
+    record.Read(installFolder_ + L"\\Uninstall.ulog");
+    for (const RecordEntry& entry : record.previousEntries())
+      if (entry.kind == RecordEntryKind::InstalledFile && entry.tag == kind) return entry.text;
+    return {};
+  }
+  static int Lines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    int count = 0;
+    for (std::string line; std::getline(in, line);) ++count;
+    return count;
+  }
+
+  test::scratch_folder scratch_;
+  std::wstring installFolder_ = (scratch_.path() / L"Program Files" / L"Gradivo 7").wstring();
+  std::wstring menuFolder_ = (scratch_.path() / L"Start Menu" / L"Gradivo 7").wstring();
+  std::wstring dsetupLog_ = (scratch_.path() / L"dsetup.log").wstring();
+  std::wstring productLog_ = (scratch_.path() / L"product.log").wstring();
+  PreviousInstallState state_ = PreviousInstallState::None;
+  std::pair<std::wstring, std::wstring> folders_;
+  std::wstring log_;
+};
+
+TEST_F(LaterRuns, ReinstallationKeepsTheUsersFilesAndRunsDirectXAgain) {
+  ASSERT_TRUE(Run());
+  // The user changes a parts library that the installation placed.
+  const std::wstring library = FirstPlacedFile(3);
+  ASSERT_FALSE(library.empty());
+  std::ofstream(std::filesystem::path(library), std::ios::binary) << "the user's own parts";
+
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(state_, PreviousInstallState::SameVersion);
+  EXPECT_EQ(folders_.first, installFolder_) << "the earlier installation's folders are proposed again";
+  EXPECT_EQ(folders_.second, menuFolder_);
+  EXPECT_EQ(Content(library), "the user's own parts");
+  EXPECT_EQ(Lines(dsetupLog_), 2) << "a reinstallation runs the DirectX update again";
+  EXPECT_EQ(Lines(productLog_), 4) << "two registration runs, two lines each";
+  EXPECT_EQ(Content(productLog_).find("/update="), std::string::npos);
+
+  // The new record: the user's library once (carried over), one DirectX entry, one Uninstall key.
+  InstallationRecord second(L"Gradivo 7.17a", L"Gradivo 7");
+  second.Read(installFolder_ + L"\\Uninstall.ulog");
+  int libraryEntries = 0, directX = 0, keys = 0;
+  for (const RecordEntry& entry : second.previousEntries()) {
+    if (entry.text == library) ++libraryEntries;
+    if (entry.kind == RecordEntryKind::DirectXRuntime) ++directX;
+    if (entry.kind == RecordEntryKind::UninstallKey) ++keys;
+  }
+  EXPECT_EQ(libraryEntries, 1);
+  EXPECT_EQ(directX, 1);
+  EXPECT_EQ(keys, 1);
+}
+
+TEST_F(LaterRuns, UpdateLeavesSharedContentAloneAndPassesThePreviousVersion) {
+  ASSERT_TRUE(Run());
+  // A texture the user deleted since: an update does not bring it back.
+  const std::wstring texture = FirstPlacedFile(4);
+  ASSERT_FALSE(texture.empty());
+  DeleteFileW(texture.c_str());
+
+  ASSERT_TRUE(Run(0x0007001000020000ull));
+  EXPECT_FALSE(PathFileExistsW(texture.c_str()));
+  EXPECT_EQ(log_.find(std::filesystem::path(texture).filename().wstring()), std::wstring::npos)
+      << "no log line for a skipped texture";
+  EXPECT_NE(Content(productLog_).find("/Register /Background /update=0007001000020000"), std::string::npos);
+  EXPECT_EQ(Lines(dsetupLog_), 1) << "the earlier installation's DirectX update counts";
+  const std::vector<std::wstring> lines = [&] {
+    std::vector<std::wstring> result;
+    const std::string bytes = Content(installFolder_ + L"\\Uninstall.ulog");
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+      text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    for (std::size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+      result.push_back(text.substr(start, end - start));
+    return result;
+  }();
+  ASSERT_GT(lines.size(), 3u);
+  EXPECT_EQ(lines[2], L"// Install Gradivo 7.17a -- Update (Gradivo 7.17a)");
 }
 
 }  // namespace
