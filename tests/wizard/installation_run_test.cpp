@@ -14,6 +14,7 @@
 #include "common/test_environment.h"
 #include "dialog_ids.h"
 #include "record/installation_record.h"
+#include "record/shortcuts.h"
 #include "support/registry.h"
 #include "support/wow64.h"
 #include "ui/message_pump.h"
@@ -51,6 +52,11 @@ std::wstring Text(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, 512);
   return text;
+}
+
+std::string Content(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::wstring LogText(HWND page) {
@@ -95,6 +101,7 @@ class InstallationRun : public testing::Test {
 };
 
 TEST_F(InstallationRun, InstallsTheSamplePayloadAndConnectsTheProduct) {
+  app_.options.desktopShortcut = true;
   ASSERT_TRUE(Page().DoInstall());
   const InstallOptions& options = app_.options;
   const std::wstring product = options.installFolder + L"\\Gradivo.exe";
@@ -130,6 +137,11 @@ TEST_F(InstallationRun, InstallsTheSamplePayloadAndConnectsTheProduct) {
   EXPECT_EQ(kv::read_registry_string(maker.get(), L"Gradivo 7 Path"), product);
   EXPECT_TRUE(PathFileExistsW((options.startMenuFolder + L"\\Gradivo 7.17a.lnk").c_str()));
   EXPECT_TRUE(PathFileExistsW((options.startMenuFolder + L"\\Uninstall Gradivo.lnk").c_str()));
+  EXPECT_TRUE(PathFileExistsW((DesktopFolder() + L"\\Gradivo 7.17a.lnk").c_str()));
+  // The product registered its project files when it was run once.
+  HKEY association = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L".gvp", 0, KEY_READ, &association), ERROR_SUCCESS);
+  if (association) RegCloseKey(association);
 
   // The record file lists every step, all succeeded.
   InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
@@ -141,7 +153,18 @@ TEST_F(InstallationRun, InstallsTheSamplePayloadAndConnectsTheProduct) {
     if (entry.kind >= RecordEntryKind::ProgramShortcut) ++steps;
   }
   EXPECT_EQ(files, 10 + 1 + 1 + 13 + 41) << "every payload file but the temporary ones";
-  EXPECT_EQ(steps, 2 + 1 + 1 + 1) << "two shortcuts, DirectX, the Uninstall key, the associations";
+  EXPECT_EQ(steps, 3 + 1 + 1 + 1) << "three shortcuts, DirectX, the Uninstall key, the associations";
+  // The steps' lines in the file, as the uninstaller reads them.
+  const std::string bytes = Content(RecordFile());
+  std::wstring text;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+    text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  for (const std::wstring& line : std::vector<std::wstring>{
+           L":05ff:1 -- HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gradivo 7\r\n",
+        L":06ff:1 -- HKEY_CLASSES_ROOT\\...\r\n", L":04ff:1 -- " + DesktopFolder() + L"\\Gradivo 7.17a.lnk\r\n",
+        L":0101:1 -- " + product + L"\r\n"})
+    EXPECT_NE(text.find(line), std::wstring::npos) << testing::PrintToString(line);
+  EXPECT_NE(text.find(L":07ff:1 -- "), std::wstring::npos);
   EXPECT_EQ(record.previousInstallPath, options.installFolder);
 }
 
@@ -172,11 +195,6 @@ int BackupFiles() {
   for (const auto& item : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ignored))
     if (item.path().filename().wstring().rfind(L"kv", 0) == 0) ++count;
   return count;
-}
-
-std::string Content(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST_F(InstallationRun, AFileHeldOpenFailsTheRunWhichPutsBackWhatItReplacedThenASecondRunSucceeds) {
