@@ -13,13 +13,17 @@
 #include "app/install_app.h"
 #include "common/test_environment.h"
 #include "dialog_ids.h"
+#include "archive_writer.h"
 #include "record/installation_record.h"
 #include "record/shortcuts.h"
+#include "support/encoding.h"
+#include "support/paths.h"
 #include "support/registry.h"
 #include "support/wow64.h"
 #include "ui/message_pump.h"
 #include "wizard/install_page.h"
 #include "wizard/wizard_frame.h"
+#include "wizard_fixture.h"
 
 namespace {
 
@@ -228,6 +232,92 @@ TEST_F(InstallationRun, AFileHeldOpenFailsTheRunWhichPutsBackWhatItReplacedThenA
   EXPECT_NE(Content(hungarian), "held by another program");
   EXPECT_TRUE(PathFileExistsW(RecordFile().c_str()));
   EXPECT_EQ(BackupFiles(), backupsBefore);
+}
+
+// A copy of this test program whose payload resource is replaced by raw archive bytes compressed
+// as the build compresses the real payload, loaded for its resources only: as the language
+// settings' resource module it gives the run its payload (and the same texts as the program).
+class PayloadModule {
+ public:
+  PayloadModule(const std::filesystem::path& folder, const std::string& raw) {
+    const std::filesystem::path copy = folder / L"payload-module.exe";
+    std::filesystem::copy_file(kv::module_path(), copy);
+    const std::string compressed = CompressPayload(raw);
+    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
+    EXPECT_NE(update, nullptr);
+    EXPECT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(260), MAKEINTRESOURCEW(134), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                                const_cast<char*>(compressed.data()), static_cast<DWORD>(compressed.size())));
+    EXPECT_TRUE(EndUpdateResourceW(update, FALSE));
+    module_ = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    EXPECT_NE(module_, nullptr);
+    GetLanguageSettings().resourceModule = module_;
+  }
+  ~PayloadModule() {
+    GetLanguageSettings().resourceModule = nullptr;
+    if (module_) FreeLibrary(module_);
+  }
+  PayloadModule(const PayloadModule&) = delete;
+  PayloadModule& operator=(const PayloadModule&) = delete;
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+TEST_F(InstallationRun, AChecksumMismatchOnTheThirdFileIsRolledBack) {
+  // Four files of the installation folder; the third one's checksum is wrong.
+  std::vector<PayloadEntry> entries;
+  std::string data;
+  const struct {
+    const wchar_t* name;
+    const wchar_t* destination;
+    std::uint32_t kind;
+  } files[] = {{L"Gradivo.exe", L"<InstallPath>", 1},
+               {L"Gradivo.de.dll", L"<InstallPath>\\Lang", 0},
+               {L"Oak.bmp", L"<InstallPath>\\Textures", 4},
+               {L"Uninstall.exe", L"<InstallPath>", 2}};
+  for (const auto& file : files) {
+    const std::string content = "content of " + kv::wide_to_utf8(file.name);
+    std::uint32_t crc = PayloadCrc32(content);
+    if (entries.size() == 2) crc ^= 1;
+    entries.push_back({std::wstring(L"C:\\build\\") + file.name, file.destination, file.kind, content.size(), crc});
+    data += content;
+  }
+  const PayloadModule payload(scratch_.path(), EncodePayloadHeader(entries) + data);
+
+  EXPECT_FALSE(Page().DoInstall());
+  EXPECT_EQ(Status(), L"Installation failed (Error Code 3).");
+  const std::wstring log = LogText(Page().hwnd());
+  EXPECT_NE(log.find(L"Oak.bmp\"...Failed\r\n"), std::wstring::npos) << testing::PrintToString(log);
+  EXPECT_EQ(log.find(L"Uninstall.exe"), std::wstring::npos);
+  EXPECT_FALSE(PathFileExistsW(app_.options.installFolder.c_str())) << "the files and the folders it created are gone";
+  EXPECT_FALSE(PathFileExistsW(app_.options.temporaryFolder.c_str()));
+}
+
+TEST_F(InstallationRun, AnInstallationFolderThatCannotBeCreatedFailsCleanly) {
+  // A file stands where a folder of the installation path would be created.
+  const std::filesystem::path blocker = scratch_.path() / L"Blocked";
+  std::ofstream(blocker) << "a file, not a folder";
+  app_.options.installFolder = (blocker / L"Gradivo 7").wstring();
+  EXPECT_FALSE(Page().DoInstall());
+  EXPECT_EQ(Status().rfind(L"Installation failed (Error Code ", 0), 0u) << testing::PrintToString(Status());
+  EXPECT_EQ(Content(blocker), "a file, not a folder");
+  EXPECT_TRUE(app_.options.record.entries().empty());
+  EXPECT_FALSE(PathFileExistsW(app_.options.temporaryFolder.c_str()));
+}
+
+TEST_F(InstallationRun, QuickInstallationThroughTheWizardReachesTheEndPage) {
+  wizard_.ShowPage(CInstallDlg::StartPage);
+  // Start, Mode (quick installation), then Install.
+  for (int page : {CInstallDlg::ModePage, CInstallDlg::InstallPage}) {
+    ASSERT_NO_FATAL_FAILURE(test::Click(wizard_.hwnd(), IDOK));
+    ASSERT_EQ(wizard_.CurrentPage(), page);
+  }
+  ASSERT_EQ(Text(GetDlgItem(wizard_.hwnd(), IDOK)), L"Install");
+  ASSERT_NO_FATAL_FAILURE(test::Click(wizard_.hwnd(), IDOK));
+  EXPECT_TRUE(app_.options.installed);
+  EXPECT_TRUE(PathFileExistsW(RecordFile().c_str()));
+  ASSERT_NO_FATAL_FAILURE(test::Click(wizard_.hwnd(), IDOK));
+  EXPECT_EQ(wizard_.CurrentPage(), CInstallDlg::EndPage);
 }
 
 // Runs one after the other, each with the application object and wizard that a new start of the
