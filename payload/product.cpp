@@ -6,7 +6,9 @@
 // under HKEY_CLASSES_ROOT and exits with -10, the product's code for a successful registration;
 // any other exit code is the Windows error that stopped it. For tests, two environment variables
 // change the registration: GRADIVO_PRODUCT_LOG names a file to which it appends its command line
-// and current folder (one line each), GRADIVO_PRODUCT_EXIT an exit code (decimal) to give instead. Started otherwise, it counts itself
+// and current folder (one line each), GRADIVO_PRODUCT_EXIT an exit code (decimal) to give instead;
+// with GRADIVO_PRODUCT_MUTEX naming a mutex, a third line says whether it was free ("mutex free")
+// or held by another process ("mutex held") while the registration ran. Started otherwise, it counts itself
 // among the running copies of its application identifier "Gradivo7" with the installer's own
 // instance counter, and shows its window until the window is closed.
 #include <windows.h>
@@ -73,7 +75,19 @@ void LogRegistration() {
   if (length == 0 || length >= MAX_PATH) return;
   wchar_t folder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, folder);
-  const std::wstring text = std::wstring(L"command ") + GetCommandLineW() + L"\r\nfolder " + folder + L"\r\n";
+  std::wstring text = std::wstring(L"command ") + GetCommandLineW() + L"\r\nfolder " + folder + L"\r\n";
+  wchar_t mutexName[MAX_PATH] = {};
+  const DWORD nameLength = GetEnvironmentVariableW(L"GRADIVO_PRODUCT_MUTEX", mutexName, MAX_PATH);
+  if (nameLength > 0 && nameLength < MAX_PATH) {
+    bool free = false;
+    if (HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, mutexName)) {
+      const DWORD wait = WaitForSingleObject(mutex, 0);
+      free = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+      if (free) ReleaseMutex(mutex);
+      CloseHandle(mutex);
+    }
+    text += free ? L"mutex free\r\n" : L"mutex held\r\n";
+  }
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);

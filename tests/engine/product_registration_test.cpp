@@ -180,6 +180,7 @@ class RegistrationRun : public testing::Test {
 
 TEST_F(RegistrationRun, RunsTheProductAndTakesTheMutexBack) {
   ASSERT_TRUE(mutex_.owned());
+  SetEnvironmentVariableW(L"GRADIVO_PRODUCT_MUTEX", L"Gradivo7.test-registration-mutex");
   InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
   EXPECT_TRUE(RunProductRegistration(record, mutex_, product_, 0x0007001000020000ull, true));
   EXPECT_TRUE(mutex_.owned());
@@ -187,6 +188,8 @@ TEST_F(RegistrationRun, RunsTheProductAndTakesTheMutexBack) {
   EXPECT_NE(log.find("/Register /Background /update=0007001000020000"), std::string::npos) << log;
   EXPECT_NE(log.find("command \"" + kv::wide_to_utf8(product_) + "\""), std::string::npos) << log;
   EXPECT_NE(log.find("folder " + kv::wide_to_utf8(folder_.wstring())), std::string::npos) << log;
+  EXPECT_NE(log.find("mutex free"), std::string::npos) << "the mutex is free while the product runs: " << log;
+  SetEnvironmentVariableW(L"GRADIVO_PRODUCT_MUTEX", nullptr);
   ASSERT_EQ(record.entries().size(), 1u);
   EXPECT_EQ(record.entries()[0].kind, RecordEntryKind::FileAssociations);
   EXPECT_TRUE(record.entries()[0].succeeded);
