@@ -66,15 +66,6 @@ void ApplyLanguageLocales(Language language) {
   for (int category : {LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_TIME}) SetRuntimeLocale(category, name);
 }
 
-// Bit 123 of the Unicode-subset bits of the locale's font signature marks a right-to-left layout.
-bool IsRightToLeft(Language language) {
-  LOCALESIGNATURE signature{};
-  static_assert(sizeof(signature) == 16 * sizeof(wchar_t));
-  if (GetLocaleInfoW(MAKELCID(LanguageToLangId(language), SORT_DEFAULT), LOCALE_FONTSIGNATURE,
-                     reinterpret_cast<wchar_t*>(&signature), 16) == 0)
-    return language == Hebrew;
-  return (signature.lsUsb[3] & (1u << 27)) != 0;
-}
 
 std::uint32_t CodePageOf(LCID locale) {
   DWORD codePage = 0;
@@ -86,6 +77,15 @@ std::uint32_t CodePageOf(LCID locale) {
 }
 
 }  // namespace
+
+bool IsRightToLeft(Language language) {
+  LOCALESIGNATURE signature{};
+  static_assert(sizeof(signature) == 16 * sizeof(wchar_t));
+  if (GetLocaleInfoW(MAKELCID(LanguageToLangId(language), SORT_DEFAULT), LOCALE_FONTSIGNATURE,
+                     reinterpret_cast<wchar_t*>(&signature), 16) == 0)
+    return language == Hebrew;
+  return (signature.lsUsb[3] & (1u << 27)) != 0;
+}
 
 namespace {
 

@@ -54,6 +54,10 @@ struct LanguageSettings {
 // and the thread locale set once for the whole run.
 LanguageSettings& GetLanguageSettings();
 
+// Whether language is written right to left: bit 123 of the Unicode-subset bits of its locale's
+// font signature; Hebrew when the locale has no signature.
+bool IsRightToLeft(Language language);
+
 // Makes language the current one: applies its locales when it changes, then sets the locale id,
 // the ANSI code page and the reading direction, and clears resourceModule.
 void SetCurrentLanguage(Language language);

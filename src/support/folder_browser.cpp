@@ -20,23 +20,11 @@ namespace {
 constexpr UINT tree_only_flags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
 constexpr UINT edit_box_flags = tree_only_flags | BIF_EDITBOX | BIF_VALIDATE;
 
-// The reading direction of the user's default language when no window decides it, by the same
-// rule as the language state: bit 123 of the locale's Unicode-subset bits, Hebrew when the
-// locale has no signature.
-bool default_language_reads_right_to_left() {
-  const Language language = DetectDefaultLanguage(0);
-  LOCALESIGNATURE signature{};
-  if (GetLocaleInfoW(MAKELCID(LanguageToLangId(language), SORT_DEFAULT), LOCALE_FONTSIGNATURE,
-                     reinterpret_cast<wchar_t*>(&signature), sizeof(signature) / sizeof(wchar_t)) == 0)
-    return language == Hebrew;
-  return (signature.lsUsb[3] & (1u << 27)) != 0;
-}
-
 // The picker's error box: the system's text for code, the system's default caption, owned by
 // owner and read right to left when the owner is laid out so.
 void show_error_box(HWND owner, DWORD code) {
   UINT style = MB_ICONEXCLAMATION;
-  if (owner ? is_layout_rtl(owner) : default_language_reads_right_to_left()) style |= MB_RTLREADING;
+  if (owner ? is_layout_rtl(owner) : IsRightToLeft(DetectDefaultLanguage(0))) style |= MB_RTLREADING;
   MessageBoxW(owner, error_text(code, 0).c_str(), nullptr, style);
 }
 
