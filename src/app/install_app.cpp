@@ -34,10 +34,6 @@ std::wstring AppendProductFolders(const wchar_t* folder, std::size_t bufferSize,
 
 }  // namespace
 
-std::wstring GetUninstallKeyPath(const std::wstring& productKeyName) {
-  return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productKeyName;
-}
-
 CInstallApp& GetInstallApp() { return *static_cast<CInstallApp*>(ui::ApplicationBase::Current()); }
 
 CInstallApp::CInstallApp() : singleInstanceMutex(GetApplicationId() + kv::instance_mutex_suffix, false, true) {

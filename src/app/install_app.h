@@ -85,7 +85,3 @@ class CInstallApp : public ui::ApplicationBase {
 
 // The program's application object.
 CInstallApp& GetInstallApp();
-
-// The registry key of the product's entry in the list of uninstallable programs, under
-// HKEY_LOCAL_MACHINE.
-std::wstring GetUninstallKeyPath(const std::wstring& productKeyName);

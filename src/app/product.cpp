@@ -21,3 +21,7 @@ std::wstring GetProductKeyName(std::uint16_t productCode) {
     if (key.productCode == productCode) return key.keyName;
   throw std::logic_error("unknown product code");
 }
+
+std::wstring GetUninstallKeyPath(const std::wstring& productKeyName) {
+  return std::wstring(uninstallListKey) + L"\\" + productKeyName;
+}

@@ -22,6 +22,12 @@ struct ProductDefinition {
   std::wstring applicationId;
 };
 
+// The list of uninstallable programs under HKEY_LOCAL_MACHINE, where the product has its key.
+inline constexpr wchar_t uninstallListKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// The registry key of the product's entry in that list, under HKEY_LOCAL_MACHINE.
+std::wstring GetUninstallKeyPath(const std::wstring& productKeyName);
+
 // The product's key name for one of the maker's product codes ("Gradivo 7" for 0x0407). Throws
 // std::logic_error for a code the maker has not assigned.
 std::wstring GetProductKeyName(std::uint16_t productCode);

@@ -7,13 +7,12 @@
 
 #include <boost/format.hpp>
 
+#include "app/product.h"
 #include "support/handles.h"
 #include "support/wow64.h"
 #include "ui/wait_cursor.h"
 
 namespace {
-
-constexpr wchar_t uninstallList[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   // The stored size counts the terminating NUL.
@@ -32,7 +31,7 @@ void TakeBack(kv::named_mutex& mutex) { mutex.try_lock(); }
 
 bool WriteUninstallEntry(InstallationRecord& record, const UninstallEntry& entry) {
   HKEY rawList = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallList, 0, KEY_ALL_ACCESS | kv::registry_view(), &rawList) !=
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallListKey, 0, KEY_ALL_ACCESS | kv::registry_view(), &rawList) !=
       ERROR_SUCCESS)
     return false;
   const kv::unique_hkey list(rawList);

@@ -232,7 +232,7 @@ void InstallationRecord::Rollback() {
 void InstallationRecord::RollbackUninstallKey(const RecordEntry& entry) {
   kv::set_privilege(L"SeRestorePrivilege", true);
   HKEY list = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstallListKey, 0,
                     KEY_ALL_ACCESS | kv::registry_view(), &list) == ERROR_SUCCESS) {
     const kv::unique_hkey uninstallList(list);
     if (!entry.backupPath.empty()) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/product.h"
 #include "record/record_format.h"
 #include "support/paths.h"
 #include "support/registry.h"
@@ -14,7 +15,7 @@ namespace {
 // size that ends with its NUL.
 std::wstring RegisteredUninstaller(const std::wstring& productKeyName) {
   const kv::unique_hkey key = kv::open_registry_key(
-      HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productKeyName, MAXIMUM_ALLOWED);
+      HKEY_LOCAL_MACHINE, GetUninstallKeyPath(productKeyName), MAXIMUM_ALLOWED);
   if (!key) return {};
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key.get(), L"UninstallString", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};

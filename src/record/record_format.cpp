@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "app/product.h"
+
 std::wstring RecordUninstallKeyText(const std::wstring& productKeyName) {
-  return L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productKeyName;
+  return L"HKEY_LOCAL_MACHINE\\" + GetUninstallKeyPath(productKeyName);
 }
 
 std::wstring FormatRecordHeaderLine(const RecordHeader& header, int line) {
