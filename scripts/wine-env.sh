@@ -16,18 +16,24 @@ unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_DESKTOP_DIR WINEARCH
 mkdir -p "$HOME"
 
 # gradivo_wine_template: creates the template prefix once per build tree; concurrent callers wait.
+# 64-bit Windows always has the list of uninstallable programs in the 32-bit view of the registry;
+# Wine without its 32-bit part does not, so the template gets that (empty) key. The marker's name
+# changes with what the template holds, so that older templates are made again.
 gradivo_wine_template() {
   local template=$GRADIVO_WINE_ROOT/template
-  [ -f "$template/.ready" ] && return 0
+  local ready=$template/.ready-2
+  [ -f "$ready" ] && return 0
   mkdir -p "$GRADIVO_WINE_ROOT"
   (
     flock 9
-    if [ ! -f "$template/.ready" ]; then
+    if [ ! -f "$ready" ]; then
       rm -rf "$template"
       WINEPREFIX=$template "$GRADIVO_WINE" wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX=$template "$GRADIVO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+        /reg:32 /f >/dev/null 2>&1 || true
       WINEPREFIX=$template "$GRADIVO_WINESERVER" -w
       [ -f "$template/system.reg" ] || { echo "wine: could not create the prefix $template" >&2; exit 1; }
-      touch "$template/.ready"
+      touch "$ready"
     fi
   ) 9>"$GRADIVO_WINE_ROOT/.template.lock"
 }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/install_app.h"
+#include "common/installation_removal.h"
+#include "common/payload_resource.h"
 #include "common/test_environment.h"
 #include "dialog_ids.h"
 #include "archive_writer.h"
@@ -29,28 +31,6 @@ namespace {
 
 const std::wstring productKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gradivo 7";
 const std::wstring makerKey = L"Software\\Veltram & Ruziruzu";
-
-// Undoes what an installation run left, from its record file: files and shortcuts deleted,
-// folders removed newest first, the registry values gone. What an uninstaller would do.
-void RemoveInstallation(const std::wstring& recordFile) {
-  InstallationRecord record(L"Gradivo 7.17a", L"Gradivo 7");
-  record.Read(recordFile);
-  const auto& entries = record.previousEntries();
-  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-    if (entry->kind == RecordEntryKind::CreatedFolder) {
-      SetFileAttributesW(recordFile.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(recordFile.c_str());
-      RemoveDirectoryW(entry->text.c_str());
-    } else if (entry->kind <= RecordEntryKind::DesktopShortcut) {
-      SetFileAttributesW(entry->text.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(entry->text.c_str());
-    }
-  }
-  test::delete_registry_tree(HKEY_LOCAL_MACHINE, productKey);
-  test::delete_registry_tree(HKEY_LOCAL_MACHINE, makerKey);
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".gvp");
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Gradivo.Project");
-}
 
 std::wstring Text(HWND window) {
   wchar_t text[512] = {};
@@ -87,7 +67,7 @@ class InstallationRun : public testing::Test {
   ~InstallationRun() override {
     app_.SetMainDialog(nullptr);
     SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", nullptr);
-    RemoveInstallation(RecordFile());
+    test::remove_installation(RecordFile());
   }
   void SetUp() override {
     ASSERT_TRUE(wizard_.Create(nullptr)) << GetLastError();
@@ -242,12 +222,7 @@ class PayloadModule {
   PayloadModule(const std::filesystem::path& folder, const std::string& raw) {
     const std::filesystem::path copy = folder / L"payload-module.exe";
     std::filesystem::copy_file(kv::module_path(), copy);
-    const std::string compressed = CompressPayload(raw);
-    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
-    EXPECT_NE(update, nullptr);
-    EXPECT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(260), MAKEINTRESOURCEW(134), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-                                const_cast<char*>(compressed.data()), static_cast<DWORD>(compressed.size())));
-    EXPECT_TRUE(EndUpdateResourceW(update, FALSE));
+    EXPECT_EQ(test::replace_payload_resource(copy, CompressPayload(raw)), 0u);
     module_ = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     EXPECT_NE(module_, nullptr);
     GetLanguageSettings().resourceModule = module_;
@@ -332,7 +307,7 @@ class LaterRuns : public testing::Test {
   ~LaterRuns() override {
     SetEnvironmentVariableW(L"GRADIVO_DSETUP_LOG", nullptr);
     SetEnvironmentVariableW(L"GRADIVO_PRODUCT_LOG", nullptr);
-    RemoveInstallation(installFolder_ + L"\\Uninstall.ulog");
+    test::remove_installation(installFolder_ + L"\\Uninstall.ulog");
   }
 
   // One start of the installer and one run; previousVersion non-zero makes it an update.

@@ -6,9 +6,9 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "app/install_app.h"
+#include "common/window_picture.h"
 #include "dialog_ids.h"
 #include "support/handles.h"
 #include "ui/message_pump.h"
@@ -37,19 +37,6 @@ class WindowDc {
   HDC dc_;
 };
 
-// A memory device context compatible with another one.
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() { DeleteDC(dc_); }
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 // Lets every window paint itself.
 void Settle(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -64,31 +51,8 @@ bool SaveWindow(HWND window, const std::wstring& path) {
   Settle(window);
   RECT rect{};
   GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   const WindowDc windowDc(window);
-  const MemoryDc memory(windowDc.get());
-  kv::unique_gdi_object bitmap(CreateCompatibleBitmap(windowDc.get(), width, height));
-  {
-    kv::scoped_select selection(memory.get(), bitmap.get());
-    BitBlt(memory.get(), 0, 0, width, height, windowDc.get(), 0, 0, SRCCOPY);
-  }
-
-  BITMAPINFOHEADER header{sizeof(header), width, height, 1, 24, BI_RGB};
-  const int stride = (width * 3 + 3) & ~3;
-  std::vector<BYTE> pixels(static_cast<std::size_t>(stride) * height);
-  GetDIBits(memory.get(), static_cast<HBITMAP>(bitmap.get()), 0, height, pixels.data(),
-            reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(file) + sizeof(header);
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* out = _wfopen(path.c_str(), L"wb");
-  if (!out) return false;
-  const bool written = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&header, sizeof(header), 1, out) == 1 &&
-                       fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-  fclose(out);
-  return written;
+  return test::save_bitmap_file(windowDc.get(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, path);
 }
 
 void Click(HWND dialog, int id) {
