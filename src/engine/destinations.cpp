@@ -60,6 +60,11 @@ std::vector<std::wstring> SplitElements(const std::wstring& path) {
   return elements;
 }
 
+// An element made of dots and blanks only ("..", ".", "...", ".. "): the system trims trailing
+// dots and blanks from path elements, so such an element names its own folder or the one above,
+// never a folder below the base.
+bool LeavesItsFolder(const std::wstring& element) { return element.find_first_not_of(L". ") == std::wstring::npos; }
+
 std::wstring Join(const std::wstring& base, const std::wstring& element) {
   if (base.empty()) return element;
   if (base.back() == L'\\' || base.back() == L'/') return base + element;
@@ -75,7 +80,7 @@ std::wstring SampleBase(DestinationFolders& folders) {
   if (sample.empty()) return desktop;
   std::wstring base = desktop;
   for (const std::wstring& element : SplitElements(sample)) {
-    if (element == L"..") FailUnexpected("sample folder leaves the desktop");
+    if (LeavesItsFolder(element)) FailUnexpected("sample folder leaves the desktop");
     base = Join(base, element);
   }
   AddSharedFolder(folders.sharedFolders, base);
@@ -129,7 +134,7 @@ std::wstring ResolveDestination(const std::wstring& destination, DestinationFold
     // A plain folder is used as it stands; one relative to the current folder is never written to.
     if (!kv::is_rooted_path(destination)) FailUnexpected("destination without a base folder");
     for (const std::wstring& element : elements)
-      if (element == L"..") FailUnexpected("destination leaves its folder");
+      if (LeavesItsFolder(element)) FailUnexpected("destination leaves its folder");
     return destination;
   }
   const Macro* macro = nullptr;
@@ -142,7 +147,7 @@ std::wstring ResolveDestination(const std::wstring& destination, DestinationFold
   std::wstring path = MacroBase(*macro, folders);
   if (path.empty()) FailUnexpected("destination folder is empty");
   for (std::size_t i = 1; i < elements.size(); ++i) {
-    if (elements[i] == L".." || elements[i] == L".") FailUnexpected("destination leaves its folder");
+    if (LeavesItsFolder(elements[i])) FailUnexpected("destination leaves its folder");
     path = Join(path, elements[i]);
     if (macro->registers) AddSharedFolder(folders.sharedFolders, path);
   }

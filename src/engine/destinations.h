@@ -29,8 +29,9 @@ struct DestinationFolders {
 // The folder a destination in macro form stands for. A destination whose first element is not a
 // macro is returned unchanged when it is an absolute path. Throws std::system_error with
 // compress_error::unexpected for a macro that is not known, a destination that would be relative
-// to the current folder, an element ".." (which would leave the base folder), and a system folder
-// that cannot be found. Adds the folders below a shared base to folders.sharedFolders.
+// to the current folder, an element made of dots and blanks only such as ".." (which would not
+// stay below the base folder), and a system folder that cannot be found. Adds the folders below a
+// shared base to folders.sharedFolders.
 std::wstring ResolveDestination(const std::wstring& destination, DestinationFolders& folders);
 
 // The path of a shell folder (a CSIDL), or of the fallback when the first gives nothing (a

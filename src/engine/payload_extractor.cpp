@@ -31,12 +31,12 @@ void ClearRuntimeErrors() {
 }
 
 // The last component of a source path, which names the output file. A name that is not a plain
-// file name (empty, "." or "..", a drive or stream colon, a wildcard) would place the file outside
-// its destination folder: the archive is rejected instead.
+// file name (empty, made of dots and blanks only such as "." or "..", a drive or stream colon, a
+// wildcard) would not name a file inside its destination folder: the archive is rejected instead.
 std::wstring OutputFileName(const std::wstring& source) {
   const std::size_t separator = source.find_last_of(L"\\/");
   std::wstring name = separator == std::wstring::npos ? source : source.substr(separator + 1);
-  if (name.empty() || name == L"." || name == L".." || name.find_first_of(L"<>:\"|?*") != std::wstring::npos)
+  if (name.find_first_not_of(L". ") == std::wstring::npos || name.find_first_of(L"<>:\"|?*") != std::wstring::npos)
     Fail(compress_error::unexpected, "archive entry without a valid file name");
   for (wchar_t c : name)
     if (c < 0x20) Fail(compress_error::unexpected, "archive entry without a valid file name");

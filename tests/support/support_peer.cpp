@@ -12,6 +12,11 @@
 //   is-admin -           kv::is_user_admin                                               exit 1 when true
 //   is-admin-fallback -  kv::is_user_admin without CheckTokenMembership                 exit 1 when true
 //   set-privilege NAME   kv::set_privilege(NAME, true)                                   exit 1 when true
+//   hold-file PATH       opens the existing file PATH sharing nothing, then holds       exit 0
+//   hold-unreadable PATH opens or creates the file PATH letting others write it but not
+//                        read, move or delete it (as a virus scanner may), then holds   exit 0
+//
+// The two file commands exit with 1, without signalling READY, when the file cannot be opened.
 //
 // A command that holds signals the named event READY once it has done its work, then waits for
 // the named event QUIT (at most two minutes, so a forgotten peer ends by itself). Usage errors
@@ -74,5 +79,13 @@ int wmain(int argc, wchar_t** argv) {
     return kv::is_user_admin() ? 1 : 0;
   }
   if (command == L"set-privilege") return kv::set_privilege(argument.c_str(), true) ? 1 : 0;
+  if (command == L"hold-file" || command == L"hold-unreadable") {
+    const bool unreadable = command == L"hold-unreadable";
+    const kv::unique_file file(CreateFileW(argument.c_str(), GENERIC_READ, unreadable ? FILE_SHARE_WRITE : 0, nullptr,
+                                           unreadable ? OPEN_ALWAYS : OPEN_EXISTING, 0, nullptr));
+    if (!file) return 1;
+    hold(ready, quit);
+    return 0;
+  }
   return usage_error;
 }
