@@ -12,13 +12,6 @@
 
 namespace {
 
-struct FileIdentity {
-  DWORD volume;
-  DWORD indexHigh;
-  DWORD indexLow;
-  bool operator==(const FileIdentity&) const = default;
-};
-
 // The identity of an existing file or folder, read without opening its contents.
 std::optional<FileIdentity> ReadIdentity(const std::wstring& path) {
   kv::unique_file file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -41,6 +34,15 @@ std::vector<std::wstring> Elements(const std::wstring& path) {
   return elements;
 }
 
+// The last rule of IsSamePath, for paths whose identities could not both be read.
+bool SameElements(const std::wstring& a, const std::wstring& b) {
+  const std::vector<std::wstring> left = Elements(a), right = Elements(b);
+  if (left.size() != right.size()) return false;
+  for (std::size_t i = 0; i < left.size(); ++i)
+    if (!StrIsIntlEqualW(FALSE, left[i].c_str(), right[i].c_str(), -1)) return false;
+  return true;
+}
+
 }  // namespace
 
 bool IsSamePath(const std::wstring& a, const std::wstring& b) {
@@ -48,9 +50,19 @@ bool IsSamePath(const std::wstring& a, const std::wstring& b) {
   const std::optional<FileIdentity> first = ReadIdentity(a);
   const std::optional<FileIdentity> second = first ? ReadIdentity(b) : std::nullopt;
   if (first && second) return *first == *second;
-  const std::vector<std::wstring> left = Elements(a), right = Elements(b);
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i)
-    if (!StrIsIntlEqualW(FALSE, left[i].c_str(), right[i].c_str(), -1)) return false;
-  return true;
+  return SameElements(a, b);
+}
+
+bool PathIdentity::IsSameAs(const PathIdentity& other) const {
+  if (path_ == other.path_) return true;
+  if (identity() && other.identity()) return *identity() == *other.identity();
+  return SameElements(path_, other.path_);
+}
+
+const std::optional<FileIdentity>& PathIdentity::identity() const {
+  if (!read_) {
+    identity_ = ReadIdentity(path_);
+    read_ = true;
+  }
+  return identity_;
 }

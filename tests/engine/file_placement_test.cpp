@@ -169,4 +169,17 @@ TEST(GrantSharedFolders, EachFolderOnceWhenTheFirstFileBelowItIsWritten) {
   EXPECT_TRUE(shared[3].granted);
 }
 
+TEST(GrantSharedFolders, AFolderNamedInOtherLetterCaseIsTheSameFolder) {
+  test::scratch_folder scratch;
+  const std::filesystem::path textures = scratch.path() / L"Veltram & Ruziruzu" / L"Textures";
+  const std::filesystem::path product = textures / L"Gradivo";
+  std::filesystem::create_directories(product);
+  std::wstring upper = textures.wstring();
+  CharUpperW(upper.data());
+  std::vector<SharedFolder> shared = {{upper}, {(scratch.path() / L"Elsewhere").wstring()}};
+  GrantSharedFolders(shared, product.wstring());
+  EXPECT_TRUE(shared[0].granted);
+  EXPECT_FALSE(shared[1].granted);
+}
+
 }  // namespace
