@@ -14,10 +14,6 @@
 // runs in a child process of its own, so that each peak belongs to one archive only.
 #include <windows.h>
 
-#include <psapi.h>
-
-#include <bzlib.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -29,43 +25,15 @@
 #include <vector>
 
 #include "engine/payload_extractor.h"
+#include "measures.h"
 #include "support/encoding.h"
 #include "support/memory_stream.h"
 
 namespace {
 
-constexpr double mebibyte = 1024.0 * 1024.0;
-
-class Stopwatch {
- public:
-  Stopwatch() { QueryPerformanceCounter(&start_); }
-  double milliseconds() const {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - start_.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-  }
-
- private:
-  LARGE_INTEGER start_;
-};
-
-// The peak commit charge of the process. Windows keeps the peak itself; Wine reports the current
-// charge in both fields, so the largest value seen at the sampling points is kept as well.
-class MemoryPeak {
- public:
-  void sample() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
-      peak_ = std::max({peak_, static_cast<std::uint64_t>(counters.PeakPagefileUsage),
-                        static_cast<std::uint64_t>(counters.PrivateUsage)});
-  }
-  std::uint64_t peak() const noexcept { return peak_; }
-
- private:
-  std::uint64_t peak_ = 0;
-};
+using bench::mebibyte;
+using bench::MemoryPeak;
+using bench::Stopwatch;
 
 // The archive's bytes, held in memory through a read-only view of the file. The view is not part
 // of the process's private commit charge, so the peak measured is the extractor's own and not the
@@ -102,32 +70,6 @@ class MappedFile {
   const char* data_ = nullptr;
   std::size_t size_ = 0;
 };
-
-// One decode pass over bytes, which may hold several concatenated streams; returns the number of
-// decompressed bytes.
-std::uint64_t RawDecode(const MappedFile& bytes) {
-  char output[4096];
-  std::uint64_t total = 0;
-  std::size_t offset = 0;
-  while (offset < bytes.size()) {
-    bz_stream stream{};
-    if (BZ2_bzDecompressInit(&stream, 0, 0) != BZ_OK) throw std::runtime_error("BZ2_bzDecompressInit failed");
-    stream.next_in = const_cast<char*>(bytes.data() + offset);
-    stream.avail_in = static_cast<unsigned int>(bytes.size() - offset);
-    int status = BZ_OK;
-    while (status == BZ_OK) {
-      stream.next_out = output;
-      stream.avail_out = sizeof output;
-      status = BZ2_bzDecompress(&stream);
-      total += sizeof output - stream.avail_out;
-      if (status == BZ_OK && stream.avail_in == 0 && stream.avail_out != 0) status = BZ_UNEXPECTED_EOF;
-    }
-    offset = bytes.size() - stream.avail_in;
-    BZ2_bzDecompressEnd(&stream);
-    if (status != BZ_STREAM_END) throw std::runtime_error("libbz2 failed with " + std::to_string(status));
-  }
-  return total;
-}
 
 // Files the extraction placed outside the scratch folder (shared and per-user data folders), and the
 // folders it had to create for them, so that they can be removed afterwards.
@@ -246,7 +188,7 @@ int RunOne(const std::filesystem::path& archive) {
   for (int pass = 0; pass < passes; ++pass) {
     // a) the reference: libbz2 alone.
     Stopwatch rawClock;
-    rawTotal = RawDecode(bytes);
+    rawTotal = bench::RawDecode(bytes.data(), bytes.size());
     const double rawTime = rawClock.milliseconds();
     raw = pass == 0 ? rawTime : std::min(raw, rawTime);
     memory.sample();
